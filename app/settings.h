@@ -1,0 +1,41 @@
+// The values of the settings file: the site manager's bounds and selected
+// profile ("MainForm") and the send-mail window's fields ("EmailForm").
+#pragma once
+
+#include "platform/inifile.h"
+
+#include <string>
+
+namespace plover {
+
+struct TWindowBounds {
+    int Left = 0;
+    int Top = 0;
+    int Width = 0;
+    int Height = 0;
+};
+
+struct TEmailSettings {
+    std::string ESTo;
+    std::string ESSubject;
+    std::string ESReturnName;
+    std::string ESReturnAddress;
+    std::string ESSMTPServerName;
+    int ESLeft = 0;
+    int ESTop = 0;
+    int ESWidth = 0;
+    int ESHeight = 0;
+};
+
+// "Status" non-zero: "Top", "Left", "Width", "Height" are read, each
+// defaulting to the current value; otherwise current comes back unchanged.
+TWindowBounds ReadMainFormBounds(const TIniFile& ini, const TWindowBounds& current);
+int ReadMainFormIndex(const TIniFile& ini);
+TEmailSettings ReadEmailSettings(const TIniFile& ini);
+
+// Each raises Exception("Unable to write to ...") at the first failed value.
+void WriteMainFormBounds(TIniFile& ini, const TWindowBounds& bounds);
+void WriteMainFormIndex(TIniFile& ini, int index);
+void WriteEmailSettings(TIniFile& ini, const TEmailSettings& email);
+
+} // namespace plover

@@ -1,0 +1,16 @@
+// The program's entry: the one-instance rule, the windows, the command line.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace plover {
+
+// The site name given on the command line: the first argument with every
+// "_" read as a space; empty when there is none.
+std::string CommandLineSiteName(const std::vector<std::string>& arguments);
+
+// Runs Plover; returns the process exit code.
+int PloverMain(int argc, char** argv);
+
+} // namespace plover

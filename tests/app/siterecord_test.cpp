@@ -1,0 +1,92 @@
+#include "app/sitelist.h"
+#include "session/siterecord.h"
+
+#include <cstring>
+#include <gtest/gtest.h>
+
+using namespace plover;
+
+namespace {
+
+int32_t int32At(const TFTPSiteRecord& r, std::size_t offset)
+{
+    const auto* b = reinterpret_cast<const unsigned char*>(&r) + offset;
+    return static_cast<int32_t>(b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<uint32_t>(b[3]) << 24));
+}
+
+TEST(SiteRecord, ByteLayoutMatchesTheFileFormat)
+{
+    TFTPSiteRecord r = MakeSiteRecord("Sun Site", "ftp.example.org", "/pub", "/home/me", "anonymous", "secret");
+    r.SessionLeft = 0x01020304;
+    r.SessionHeight = -2;
+    r.ShowAllFiles = 1;
+    const auto* b = reinterpret_cast<const unsigned char*>(&r);
+    EXPECT_EQ(b[0], 8);
+    EXPECT_EQ(std::memcmp(b + 1, "Sun Site", 8), 0);
+    EXPECT_EQ(b[256], 15);
+    EXPECT_EQ(std::memcmp(b + 257, "ftp.example.org", 15), 0);
+    EXPECT_EQ(b[512], 4);
+    EXPECT_EQ(b[768], 8);
+    EXPECT_EQ(b[1024], 9);
+    EXPECT_EQ(std::memcmp(b + 1281, "secret", 6), 0);
+    EXPECT_EQ(b[1536], 0x04);  // little-endian
+    EXPECT_EQ(int32At(r, 1540), -1);
+    EXPECT_EQ(int32At(r, 1544), -1);
+    EXPECT_EQ(int32At(r, 1548), -2);
+    EXPECT_EQ(b[1552], 1);
+}
+
+TEST(SiteRecord, TextsAreCutTo255BytesAtACharacterBoundary)
+{
+    TShortString s;
+    s.Set(std::string(300, 'x'));
+    EXPECT_EQ(s.Length, 255);
+    s.Set(std::string(254, 'x') + "\xC3\xA9");
+    EXPECT_EQ(s.Get(), std::string(254, 'x'));
+    s.Set("");
+    EXPECT_EQ(s.Get(), "");
+}
+
+TEST(SiteRecord, ServerFieldMayCarryAPort)
+{
+    struct Case { const char* field; const char* host; int port; } cases[] = {
+        {"ftp.example.org", "ftp.example.org", 21},
+        {"ftp.example.org:2121", "ftp.example.org", 2121},
+        {"127.0.0.1:50021", "127.0.0.1", 50021},
+        {"host:", "host:", 21},          // no digits: all host
+        {"host:0", "host:0", 21},
+        {"host:70000", "host:70000", 21},
+        {"host:21x", "host:21x", 21},
+        {"::1", "::1", 21},              // several colons: an address, not a port
+        {"", "", 21},
+    };
+    for (const Case& c : cases) {
+        HostAndPort hp = SplitServerField(c.field);
+        EXPECT_EQ(hp.Host, c.host) << c.field;
+        EXPECT_EQ(hp.Port, c.port) << c.field;
+    }
+    EXPECT_EQ(JoinServerField("h", 21), "h");
+    EXPECT_EQ(JoinServerField("h", 2121), "h:2121");
+}
+
+TEST(SiteList, KeepsOrderAllowsDuplicatesAndFindsTheFirstIgnoringCase)
+{
+    TSiteList list;
+    list.Add(MakeSiteRecord("My Site", "a", "", "", "", ""));
+    list.Add(MakeSiteRecord("", "b", "", "", "", ""));
+    list.Add(MakeSiteRecord("MY SITE", "c", "", "", "", ""));
+    ASSERT_EQ(list.Count(), 3);
+    EXPECT_EQ(list.IndexOf("my site"), 0);
+    EXPECT_EQ(list.IndexOf(""), 1);
+    EXPECT_EQ(list.IndexOf("none"), -1);
+    list.Move(0, 2);
+    EXPECT_EQ(list.Name(0), "");
+    EXPECT_EQ(list.Name(2), "My Site");
+    EXPECT_EQ(list.Object(2).FTPServer.Get(), "a");  // the object moves with its entry
+    EXPECT_EQ(list.IndexOf("my site"), 1);           // now the former third entry comes first
+    list.Delete(1);
+    EXPECT_EQ(list.IndexOf("my site"), 1);
+    EXPECT_EQ(list.Object(1).FTPServer.Get(), "a");
+}
+
+} // namespace
