@@ -275,7 +275,7 @@ TListingLine ParseListingLine(std::string_view line, bool showDotFiles)
     if (!parseUnixLine(line, f))
         f = parseFromRight(line);
 
-    const bool hidden = !showDotFiles && f.Name != "." && f.Name.size() >= 1 && f.Name[0] == '.' &&
+    const bool hidden = !showDotFiles && f.Name != "." && !f.Name.empty() && f.Name[0] == '.' &&
                         !(f.Name.size() >= 2 && f.Name[1] == '.');
     result.AddRow = !hidden;
     result.Row = MakeListingRow(f.Name, f.DateKey, f.Size);
@@ -366,10 +366,11 @@ bool SortBySection(std::vector<std::string>& rows, std::string_view sectionText)
     return true;
 }
 
-bool IsListedDirectory(const std::vector<std::string>& dirNames, std::string_view name)
+void TDirectoryNames::Add(std::string_view name) { m_folded.insert(FromQ(ToQ(name).toCaseFolded())); }
+
+bool TDirectoryNames::Contains(std::string_view name) const
 {
-    return std::any_of(dirNames.begin(), dirNames.end(),
-                       [&](const std::string& d) { return SameTextIgnoringCase(d, name); });
+    return m_folded.count(FromQ(ToQ(name).toCaseFolded())) > 0;
 }
 
 std::string ListingDisplayName(std::string_view row)

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace plover {
@@ -49,9 +50,20 @@ void SortByDate(std::vector<std::string>& rows);
 // false, rows untouched, for any other text.
 bool SortBySection(std::vector<std::string>& rows, std::string_view sectionText);
 
-// Whether name is in the directory list; letter case ignored, as the
-// window's directory lookup does.
-[[nodiscard]] bool IsListedDirectory(const std::vector<std::string>& dirNames, std::string_view name);
+// The names of the current listing's directory and link entries (the
+// window's DirLB). Look-ups ignore letter case, so a file named like a
+// directory but for case is taken for one too; a hash keeps them fast on
+// listings of 100,000 entries.
+class TDirectoryNames final {
+public:
+    void Add(std::string_view name);
+    void Clear() { m_folded.clear(); }
+    [[nodiscard]] bool Contains(std::string_view name) const;
+    [[nodiscard]] std::size_t Count() const { return m_folded.size(); }
+
+private:
+    std::unordered_multiset<std::string> m_folded; // case-folded UTF-8
+};
 
 // Name column text: the name with everything up to its last ":" or "\" removed.
 [[nodiscard]] std::string ListingDisplayName(std::string_view row);

@@ -154,9 +154,19 @@ TEST(ListingLineTest, WholeTableAsOneListingKeepsServerOrder)
     }
     EXPECT_EQ(rows, expectedRows);
     EXPECT_EQ(dirs, expectedDirs);
-    EXPECT_TRUE(IsListedDirectory(dirs, "PUB"));
-    EXPECT_TRUE(IsListedDirectory(dirs, ".ssh"));
-    EXPECT_FALSE(IsListedDirectory(dirs, "readme.txt"));
+    TDirectoryNames dirLB;
+    for (const std::string& d : dirs)
+        dirLB.Add(d);
+    EXPECT_EQ(dirLB.Count(), dirs.size());
+    EXPECT_TRUE(dirLB.Contains("PUB"));
+    EXPECT_TRUE(dirLB.Contains(".ssh"));
+    EXPECT_TRUE(dirLB.Contains("program files"));
+    EXPECT_FALSE(dirLB.Contains("readme.txt"));
+    EXPECT_FALSE(dirLB.Contains("pu"));
+    dirLB.Add("\xc3\x9c" "ber");
+    EXPECT_TRUE(dirLB.Contains("\xc3\xbc" "BER"));
+    dirLB.Clear();
+    EXPECT_FALSE(dirLB.Contains("pub"));
 
     SortByName(rows);
     ASSERT_GE(rows.size(), 3u);
