@@ -1,6 +1,7 @@
 // Lines captured from a real server's LIST of a tree made for the purpose.
 #include "session/listing.h"
-#include "tests/session/ftpserverprocess.h"
+#include "tests/session/listingfetch.h"
+#include "tests/support/serverprocess.h"
 #include "tests/support/temphome.h"
 
 #include <ctime>
@@ -43,18 +44,18 @@ protected:
         const timespec times[2] = {{timegm(&old), 0}, {timegm(&old), 0}};
         ASSERT_EQ(::utimensat(AT_FDCWD, (ServeRoot + "/name with spaces.txt").c_str(), times, 0), 0);
 
-        const std::string error = Server.Start(ServeRoot, Root);
-        ASSERT_EQ(error, "");
+        Server = std::make_unique<test::FtpServer>(ServeRoot);
+        ASSERT_NE(Server->Port(), 0) << Server->Output();
     }
 
     void TearDown() override
     {
-        Server.Stop();
+        Server.reset();
         TempHomeTest::TearDown();
     }
 
     std::string ServeRoot;
-    test::FtpServerProcess Server;
+    std::unique_ptr<test::FtpServer> Server;
 };
 
 // The date key the server's listing gives for a file's modification time.
@@ -73,7 +74,7 @@ std::string dateKeyOf(const std::string& path)
 
 TEST_F(ListingCaptureTest, RealServerLinesGiveTheirNamesDatesAndSizes)
 {
-    const std::vector<std::string> lines = test::FetchListing(Server.Port(), "user", "password");
+    const std::vector<std::string> lines = test::FetchListing(Server->Port(), "user", "password");
     std::string transcript;
     for (const std::string& l : lines)
         transcript += l + "\n";

@@ -1,28 +1,19 @@
-#include "tests/session/ftpserverprocess.h"
+#include "tests/session/listingfetch.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cstring>
-#include <fstream>
 #include <netinet/in.h>
 #include <poll.h>
-#include <spawn.h>
 #include <stdexcept>
-#include <sys/inotify.h>
 #include <sys/socket.h>
-#include <sys/syscall.h>
-#include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace plover::test {
 
 namespace {
 
-constexpr int StartTimeoutMs = 20000;
 constexpr int IoTimeoutSeconds = 10;
 constexpr std::size_t MaxListingBytes = 16 << 20;
 
@@ -42,13 +33,6 @@ private:
     int m_fd;
 };
 
-int readPort(const std::string& path)
-{
-    std::ifstream in(path);
-    int port = 0;
-    in >> port;
-    return port;
-}
 
 int connectTo(int port)
 {
@@ -142,62 +126,6 @@ int passivePort(const std::string& reply)
 }
 
 } // namespace
-
-std::string FtpServerProcess::Start(const std::string& root, const std::string& workDir)
-{
-    const std::string portFile = workDir + "/ftpserver.port";
-    const Fd watch(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
-    if (watch.get() < 0 || ::inotify_add_watch(watch.get(), workDir.c_str(), IN_MOVED_TO | IN_CLOSE_WRITE) < 0)
-        return "inotify failed";
-
-    const char* script = PLOVER_FTP_SERVER_SCRIPT;
-    std::vector<std::string> args = {"/usr/bin/python3", script, "--root", root, "--port-file", portFile};
-    std::vector<char*> argv;
-    for (std::string& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    if (::posix_spawn(&m_pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
-        m_pid = -1;
-        return "cannot start /usr/bin/python3";
-    }
-    const Fd exited(static_cast<int>(::syscall(SYS_pidfd_open, m_pid, 0)));
-    if (exited.get() < 0)
-        return "pidfd_open failed";
-
-    // Woken by the port file's arrival or by the server's exit; no polling.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(StartTimeoutMs);
-    for (int round = 0; round < 1000; ++round) {
-        m_port = readPort(portFile);
-        if (m_port > 0)
-            return std::string();
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now()).count();
-        if (left <= 0)
-            break;
-        pollfd fds[2] = {{watch.get(), POLLIN, 0}, {exited.get(), POLLIN, 0}};
-        if (::poll(fds, 2, static_cast<int>(left)) < 0 && errno != EINTR)
-            return "poll failed";
-        if (fds[1].revents & POLLIN) {
-            m_port = readPort(portFile);
-            return m_port > 0 ? std::string() : "the FTP server exited at start";
-        }
-        char events[4096];
-        while (::read(watch.get(), events, sizeof events) > 0) {
-        }
-    }
-    return "the FTP server did not report its port within 20 s";
-}
-
-void FtpServerProcess::Stop()
-{
-    if (m_pid <= 0)
-        return;
-    // SIGKILL cannot be caught, so the wait that follows returns at once.
-    ::kill(m_pid, SIGKILL);
-    int status = 0;
-    ::waitpid(m_pid, &status, 0);
-    m_pid = -1;
-}
 
 std::vector<std::string> FetchListing(int port, const std::string& user, const std::string& password)
 {
