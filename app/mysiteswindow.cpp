@@ -42,12 +42,20 @@ T* named(T* widget, const char* name)
     return widget;
 }
 
-QLineEdit* labelledEdit(QFormLayout* form, const char* name, const QString& caption)
+// A form row: the caption as the edit's buddy, and optionally a button after the edit.
+QLineEdit* labelledEdit(QFormLayout* form, const char* name, const QString& caption, QPushButton* button = nullptr)
 {
     auto* edit = named(new QLineEdit, name);
     auto* label = new QLabel(caption);
     label->setBuddy(edit);
-    form->addRow(label, edit);
+    if (!button) {
+        form->addRow(label, edit);
+        return edit;
+    }
+    auto* row = new QHBoxLayout;
+    row->addWidget(edit, 1);
+    row->addWidget(button);
+    form->addRow(label, row);
     return edit;
 }
 
@@ -97,6 +105,7 @@ void TMySitesWindow::buildControls()
     header->addWidget(Label5, 1);
     outer->addLayout(header);
 
+    // The list with its arrows, and the profile commands in a column beside it.
     auto* listRow = new QHBoxLayout;
     FTPSitesLB = named(new QListWidget, "FTPSitesLB");
     FTPSitesLB->setAccessibleName(QStringLiteral("Site profiles"));
@@ -121,9 +130,8 @@ void TMySitesWindow::buildControls()
     arrows->addWidget(Down);
     arrows->addStretch();
     listRow->addLayout(arrows);
-    outer->addLayout(listRow, 1);
 
-    auto* buttons = new QHBoxLayout;
+    auto* buttons = new QVBoxLayout;
     ConnectButton = named(new QPushButton(QStringLiteral("Connect")), "ConnectButton");
     ChangeButton = named(new QPushButton(QStringLiteral("Change")), "ChangeButton");
     AddButton = named(new QPushButton(QStringLiteral("Add")), "AddButton");
@@ -133,22 +141,25 @@ void TMySitesWindow::buildControls()
         b->setEnabled(false);
         buttons->addWidget(b);
     }
+    buttons->addStretch();
+    // A little room around the longest caption, so no caption meets its border.
+    CreateIconButton->setMinimumWidth(CreateIconButton->sizeHint().width() + 12);
     Up->setEnabled(false);
     Down->setEnabled(false);
-    outer->addLayout(buttons);
+    listRow->addLayout(buttons);
+    outer->addLayout(listRow, 1);
 
     auto* form = new QFormLayout;
     FTPSiteNameEdit = labelledEdit(form, "FTPSiteNameEdit", QStringLiteral("FTP Site Name:"));
     FTPServerEdit = labelledEdit(form, "FTPServerEdit", QStringLiteral("FTP Server:"));
     UserNameEdit = labelledEdit(form, "UserNameEdit", QStringLiteral("Username:"));
-    PasswordEdit = labelledEdit(form, "PasswordEdit", QStringLiteral("Password:"));
-    PasswordEdit->setEchoMode(QLineEdit::Password);
     BitBtn6 = named(new QPushButton(QStringLiteral("Anonymous Log-in")), "BitBtn6");
-    form->addRow(QString(), BitBtn6);
+    PasswordEdit = labelledEdit(form, "PasswordEdit", QStringLiteral("Password:"), BitBtn6);
+    PasswordEdit->setEchoMode(QLineEdit::Password);
+    BitBtn6->setMinimumWidth(BitBtn6->sizeHint().width() + 12);
     RemoteDirectoryEdit = labelledEdit(form, "RemoteDirectoryEdit", QStringLiteral("Remote Directory:"));
-    LocalDirectoryEdit = labelledEdit(form, "LocalDirectoryEdit", QStringLiteral("Local Directory:"));
     BrowseButton = named(new QPushButton(QStringLiteral("Browse...")), "BrowseButton");
-    form->addRow(QString(), BrowseButton);
+    LocalDirectoryEdit = labelledEdit(form, "LocalDirectoryEdit", QStringLiteral("Local Directory:"), BrowseButton);
     outer->addLayout(form);
     setCentralWidget(central);
 

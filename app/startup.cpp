@@ -55,7 +55,6 @@ int PloverMain(int argc, char** argv)
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Plover"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Plover"));
     // Closing windows never ends the program: only the site manager's exit does.
     QApplication::setQuitOnLastWindowClosed(false);
 
