@@ -59,21 +59,6 @@ TEST(ConnectRecord, TakesTheFieldsAndTheSelectedProfilesBounds)
     EXPECT_EQ(r.ShowAllFiles, 0);
 }
 
-TEST(SiteRules, AddChangeAndConnectEnabling)
-{
-    TSiteList sites;
-    sites.Add(MakeSiteRecord("Home FTP", "h", "", "", "", ""));
-    EXPECT_FALSE(AddAllowed(sites, ""));
-    EXPECT_FALSE(AddAllowed(sites, "home ftp"));
-    EXPECT_FALSE(AddAllowed(sites, "HOME FTP"));
-    EXPECT_TRUE(AddAllowed(sites, "Home FTP 2"));
-    EXPECT_FALSE(ChangeAllowedForName("", true));
-    EXPECT_FALSE(ChangeAllowedForName("x", false));
-    EXPECT_TRUE(ChangeAllowedForName("x", true));
-    EXPECT_FALSE(ConnectAllowed(""));
-    EXPECT_TRUE(ConnectAllowed("h"));
-}
-
 TEST(SiteRules, DragScrollAndDropTarget)
 {
     // A list 100 high with items 13 high.

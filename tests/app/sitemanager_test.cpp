@@ -506,19 +506,6 @@ TEST(HelpFile, HoldsBothTopics)
     EXPECT_NE(html.find("<a name=\"Table_Of_Contents\">"), std::string::npos);
 }
 
-TEST_F(SiteManagerTest, SendEmailWaitsForTheSendMailWindow)
-{
-    open({}, -1);
-    EXPECT_FALSE(w->SendEmail1->isEnabled());
-    EXPECT_FALSE(w->SendEmail2->isEnabled());
-    int shown = 0;
-    w->SetShowEmailForm([&] { ++shown; });
-    EXPECT_TRUE(w->SendEmail1->isEnabled());
-    w->SendEmail1->trigger();
-    w->SendEmail2->trigger();
-    EXPECT_EQ(shown, 2);
-}
-
 // ---- closing and start-up ----
 
 TEST_F(SiteManagerTest, PrimaryWithATrayLivesBehindTheIcon)
