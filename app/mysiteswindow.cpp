@@ -1,12 +1,23 @@
 #include "app/mysiteswindow.h"
 
+#include "app/siteeditor.h"
 #include "app/sitesfile.h"
+#include "platform/choosedirectoryform.h"
+#include "platform/dialogs.h"
 #include "platform/dirs.h"
 #include "platform/guard.h"
+#include "platform/helpviewer.h"
 #include "platform/text.h"
+#include "shell/trayicon.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragMoveEvent>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QScrollBar>
+#include <QSessionManager>
+#include <QTimer>
 #include <QFont>
 #include <QFormLayout>
 #include <QGridLayout>
@@ -31,12 +42,20 @@ T* named(T* widget, const char* name)
     return widget;
 }
 
-QLineEdit* labelledEdit(QFormLayout* form, const char* name, const QString& caption)
+// A form row: the caption as the edit's buddy, and optionally a button after the edit.
+QLineEdit* labelledEdit(QFormLayout* form, const char* name, const QString& caption, QPushButton* button = nullptr)
 {
     auto* edit = named(new QLineEdit, name);
     auto* label = new QLabel(caption);
     label->setBuddy(edit);
-    form->addRow(label, edit);
+    if (!button) {
+        form->addRow(label, edit);
+        return edit;
+    }
+    auto* row = new QHBoxLayout;
+    row->addWidget(edit, 1);
+    row->addWidget(button);
+    form->addRow(label, row);
     return edit;
 }
 
@@ -48,8 +67,24 @@ TMySitesWindow::TMySitesWindow(QWidget* parent) : QMainWindow(parent)
     setWindowTitle(QStringLiteral("Plover - The Best FTP Client on the Net!"));
     OnTerminate = [] { QCoreApplication::exit(0); };
     buildControls();
+    buildTray();
     move(DesignLeft, DesignTop);
     resize(DesignWidth, DesignHeight);
+
+    // The desktop session is ending: the close that follows must save and
+    // end the program instead of hiding. Should the session manager quit
+    // the application without a close, the exit still runs before the loop ends.
+    auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    if (app) {
+        connect(app, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) { QueryEndSession(); },
+                Qt::DirectConnection);
+        connect(app, &QGuiApplication::saveStateRequest, this, [this](QSessionManager&) { QueryEndSession(); },
+                Qt::DirectConnection);
+        connect(app, &QCoreApplication::aboutToQuit, this, [this] {
+            if (m_sessionEnding && !m_exitDone)
+                Guard([this] { Exit1Click(); });
+        });
+    }
 }
 
 TMySitesWindow::~TMySitesWindow() = default;
@@ -70,9 +105,18 @@ void TMySitesWindow::buildControls()
     header->addWidget(Label5, 1);
     outer->addLayout(header);
 
+    // The list with its arrows, and the profile commands in a column beside it.
     auto* listRow = new QHBoxLayout;
     FTPSitesLB = named(new QListWidget, "FTPSitesLB");
     FTPSitesLB->setAccessibleName(QStringLiteral("Site profiles"));
+    FTPSitesLB->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Profiles are reordered by dragging inside the list; the drop is
+    // decided here, never by the view itself (it would copy or remove items).
+    FTPSitesLB->setDragEnabled(true);
+    FTPSitesLB->setAcceptDrops(true);
+    FTPSitesLB->setDragDropMode(QAbstractItemView::DragDrop);
+    FTPSitesLB->setDefaultDropAction(Qt::CopyAction);
+    FTPSitesLB->setAutoScroll(false);
     listRow->addWidget(FTPSitesLB, 1);
     auto* arrows = new QVBoxLayout;
     Up = named(new QToolButton, "Up");
@@ -86,9 +130,8 @@ void TMySitesWindow::buildControls()
     arrows->addWidget(Down);
     arrows->addStretch();
     listRow->addLayout(arrows);
-    outer->addLayout(listRow, 1);
 
-    auto* buttons = new QHBoxLayout;
+    auto* buttons = new QVBoxLayout;
     ConnectButton = named(new QPushButton(QStringLiteral("Connect")), "ConnectButton");
     ChangeButton = named(new QPushButton(QStringLiteral("Change")), "ChangeButton");
     AddButton = named(new QPushButton(QStringLiteral("Add")), "AddButton");
@@ -98,22 +141,25 @@ void TMySitesWindow::buildControls()
         b->setEnabled(false);
         buttons->addWidget(b);
     }
+    buttons->addStretch();
+    // A little room around the longest caption, so no caption meets its border.
+    CreateIconButton->setMinimumWidth(CreateIconButton->sizeHint().width() + 12);
     Up->setEnabled(false);
     Down->setEnabled(false);
-    outer->addLayout(buttons);
+    listRow->addLayout(buttons);
+    outer->addLayout(listRow, 1);
 
     auto* form = new QFormLayout;
     FTPSiteNameEdit = labelledEdit(form, "FTPSiteNameEdit", QStringLiteral("FTP Site Name:"));
     FTPServerEdit = labelledEdit(form, "FTPServerEdit", QStringLiteral("FTP Server:"));
     UserNameEdit = labelledEdit(form, "UserNameEdit", QStringLiteral("Username:"));
-    PasswordEdit = labelledEdit(form, "PasswordEdit", QStringLiteral("Password:"));
-    PasswordEdit->setEchoMode(QLineEdit::Password);
     BitBtn6 = named(new QPushButton(QStringLiteral("Anonymous Log-in")), "BitBtn6");
-    form->addRow(QString(), BitBtn6);
+    PasswordEdit = labelledEdit(form, "PasswordEdit", QStringLiteral("Password:"), BitBtn6);
+    PasswordEdit->setEchoMode(QLineEdit::Password);
+    BitBtn6->setMinimumWidth(BitBtn6->sizeHint().width() + 12);
     RemoteDirectoryEdit = labelledEdit(form, "RemoteDirectoryEdit", QStringLiteral("Remote Directory:"));
-    LocalDirectoryEdit = labelledEdit(form, "LocalDirectoryEdit", QStringLiteral("Local Directory:"));
     BrowseButton = named(new QPushButton(QStringLiteral("Browse...")), "BrowseButton");
-    form->addRow(QString(), BrowseButton);
+    LocalDirectoryEdit = labelledEdit(form, "LocalDirectoryEdit", QStringLiteral("Local Directory:"), BrowseButton);
     outer->addLayout(form);
     setCentralWidget(central);
 
@@ -146,7 +192,88 @@ void TMySitesWindow::buildControls()
     Contents1 = help->addAction(QStringLiteral("&Help"));
     Contents1->setObjectName(QStringLiteral("Contents1"));
 
-    connect(FTPSitesLB, &QListWidget::itemSelectionChanged, this, Guarded([this] { FTPSitesLBClick(); }));
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(100);
+    connect(Timer1, &QTimer::timeout, this, [this] { scrollWhileDragging(); });
+
+    connect(FTPSitesLB, &QListWidget::itemSelectionChanged, this, Guarded([this](auto&&...) { FTPSitesLBClick(); }));
+    connect(FTPSitesLB, &QListWidget::itemClicked, this, Guarded([this](auto&&...) { FTPSitesLBClick(); }));
+    connect(FTPSitesLB, &QListWidget::itemDoubleClicked, this, Guarded([this](auto&&...) { FTPSitesLBDblClick(); }));
+    FTPSitesLB->installEventFilter(this);
+    FTPSitesLB->viewport()->installEventFilter(this);
+
+    auto onClick = [this](QAbstractButton* button, void (TMySitesWindow::*handler)()) {
+        connect(button, &QAbstractButton::clicked, this, [this, handler] { Guard([this, handler] { (this->*handler)(); }); });
+    };
+    onClick(Up, &TMySitesWindow::UpClick);
+    onClick(Down, &TMySitesWindow::DownClick);
+    onClick(ConnectButton, &TMySitesWindow::ConnectButtonClick);
+    onClick(ChangeButton, &TMySitesWindow::ChangeButtonClick);
+    onClick(AddButton, &TMySitesWindow::AddButtonClick);
+    onClick(DeleteFTPProfile, &TMySitesWindow::DeleteFTPProfileClick);
+    onClick(BitBtn6, &TMySitesWindow::BitBtn6Click);
+    onClick(BrowseButton, &TMySitesWindow::BrowseButtonClick);
+    // Create Desktop Icon is enabled by the rules here; its action belongs
+    // to the shortcut writer.
+
+    auto onEdit = [this](QLineEdit* edit, void (TMySitesWindow::*handler)()) {
+        connect(edit, &QLineEdit::textChanged, this, [this, handler] { Guard([this, handler] { (this->*handler)(); }); });
+        edit->installEventFilter(this);
+    };
+    onEdit(FTPSiteNameEdit, &TMySitesWindow::FTPSiteNameEditChange);
+    onEdit(FTPServerEdit, &TMySitesWindow::FTPServerEditChange);
+    onEdit(UserNameEdit, &TMySitesWindow::FTPServerEditChange);
+    onEdit(PasswordEdit, &TMySitesWindow::FTPServerEditChange);
+    onEdit(RemoteDirectoryEdit, &TMySitesWindow::RemoteDirectoryEditChange);
+    onEdit(LocalDirectoryEdit, &TMySitesWindow::LocalDirectoryEditChange);
+
+    auto onAction = [this](QAction* action, void (TMySitesWindow::*handler)()) {
+        connect(action, &QAction::triggered, this, [this, handler] { Guard([this, handler] { (this->*handler)(); }); });
+    };
+    onAction(ConnectMenuItem, &TMySitesWindow::ConnectMenuItemClick);
+    onAction(SendEmail2, &TMySitesWindow::SendEmail2Click);
+    // The File menu's exit is the same orderly exit as the tray's.
+    onAction(Exit2, &TMySitesWindow::Exit1Click);
+    onAction(Cut1, &TMySitesWindow::Cut1Click);
+    onAction(Copy1, &TMySitesWindow::Copy1Click);
+    onAction(Paste1, &TMySitesWindow::Paste1Click);
+    onAction(Contents1, &TMySitesWindow::Contents1Click);
+    SendEmail2->setEnabled(false);
+}
+
+void TMySitesWindow::buildTray()
+{
+    const QIcon icon(QStringLiteral(":/icons/plover.xpm"));
+    setWindowIcon(icon);
+
+    TrayMenu = new QMenu(this);
+    TrayMenu->setObjectName(QStringLiteral("TrayMenu"));
+    Plover1 = TrayMenu->addAction(QStringLiteral("Plover..."));
+    Plover1->setObjectName(QStringLiteral("Plover1"));
+    TrayMenu->addSeparator();
+    SendEmail1 = TrayMenu->addAction(QStringLiteral("Send Email"));
+    SendEmail1->setObjectName(QStringLiteral("SendEmail1"));
+    SendEmail1->setEnabled(false);
+    TrayMenu->addSeparator();
+    TrayMenu->addAction(QStringLiteral("Sites"))->setObjectName(QStringLiteral("Sites1"));
+    TrayMenu->addSeparator();
+    QAction* exit = TrayMenu->addAction(QStringLiteral("Exit"));
+    exit->setObjectName(QStringLiteral("Exit1"));
+    connect(exit, &QAction::triggered, this, [this] { Guard([this] { Exit1Click(); }); });
+    connect(Plover1, &QAction::triggered, this, [this] { Guard([this] { Plover1Click(); }); });
+    connect(SendEmail1, &QAction::triggered, this, [this] { Guard([this] { SendEmail1Click(); }); });
+    connect(TrayMenu, &QMenu::aboutToShow, this, [this] { Guard([this] { TrayMenuPopup(); }); });
+
+    OvTrayIcon951 = new TOvTrayIcon95(this);
+    OvTrayIcon951->setObjectName(QStringLiteral("OvTrayIcon951"));
+    OvTrayIcon951->SetIcon(icon);
+    OvTrayIcon951->SetDisabledIcon(QIcon(QStringLiteral(":/icons/plover_disabled.xpm")));
+    OvTrayIcon951->SetHint("Plover");
+    OvTrayIcon951->AutoPopup = true;
+    OvTrayIcon951->SetPopupMenu(TrayMenu);
+    OvTrayIcon951->OnClick = [this](QObject*) { OvTrayIcon951Click(); };
+    OvTrayIcon951->OnDblClick = [this](QObject*) { OvTrayIcon951DblClick(); };
 }
 
 std::string TMySitesWindow::SitesFilePath() const
@@ -157,6 +284,7 @@ std::string TMySitesWindow::SitesFilePath() const
 void TMySitesWindow::FormCreate()
 {
     ProgramDir = plover::ProgramDir();
+    HelpFile = (ProgramDir == "/" ? std::string() : ProgramDir) + "/PLOVER.HLP";
     TempDir = TempDirFromEnvironment();
 
     IniFile = std::make_unique<TIniFile>(SettingsFilePath());
@@ -237,6 +365,8 @@ void TMySitesWindow::Exit1Click()
     WriteMainFormIndex(*IniFile, SelectedIndex());
     WriteEmailSettings(*IniFile, Email);
     IniFile.reset();
+    OvTrayIcon951->Deactivate();
+    m_exitDone = true;
     if (OnTerminate)
         OnTerminate();
 }
@@ -259,6 +389,437 @@ void TMySitesWindow::closeEvent(QCloseEvent* event)
         event->accept();
     else
         event->ignore();
+}
+
+void TMySitesWindow::QueryEndSession()
+{
+    m_sessionEnding = true;
+    ExitOnClose = true;
+}
+
+void TMySitesWindow::DoConnection(TFTPSiteRecord Site)
+{
+    // The session window supplies this: it opens a session for Site.
+    (void)Site;
+}
+
+bool TMySitesWindow::selected() const
+{
+    return SelectedIndex() >= 0;
+}
+
+TSiteFields TMySitesWindow::Fields() const
+{
+    return {FromQ(FTPSiteNameEdit->text()), FromQ(FTPServerEdit->text()), FromQ(RemoteDirectoryEdit->text()),
+            FromQ(LocalDirectoryEdit->text()), FromQ(UserNameEdit->text()), FromQ(PasswordEdit->text())};
+}
+
+void TMySitesWindow::setListEditingEnabled(bool enabled)
+{
+    for (QWidget* w : std::initializer_list<QWidget*>{DeleteFTPProfile, AddButton, ConnectButton, CreateIconButton, Up, Down})
+        w->setEnabled(enabled);
+    ConnectMenuItem->setEnabled(enabled);
+}
+
+void TMySitesWindow::selectMoved(int index)
+{
+    QSignalBlocker block(FTPSitesLB);
+    FTPSitesLB->setCurrentRow(index);
+}
+
+// ---- the list ----
+
+void TMySitesWindow::FTPSitesLBDblClick()
+{
+    const int i = SelectedIndex();
+    if (i >= 0 && i < m_sites.Count())
+        DoConnection(m_sites.Object(i).Record());
+}
+
+void TMySitesWindow::FTPSitesLBKeyPress(char& Key)
+{
+    if (Key != 13)
+        return;
+    Key = 0;
+    // Whatever the button's state: an empty server still gets its attempt.
+    ConnectButtonClick();
+}
+
+int TMySitesWindow::listItemHeight() const
+{
+    const int h = FTPSitesLB->sizeHintForRow(0);
+    return h > 0 ? h : FTPSitesLB->fontMetrics().height();
+}
+
+bool TMySitesWindow::FTPSitesLBDragOver(QObject* Source, int X, int Y)
+{
+    const bool accept = Source == FTPSitesLB && FTPSitesLB->viewport()->rect().contains(X, Y);
+    if (!accept)
+        return false;
+    const int direction = DragScrollDirectionAt(Y, FTPSitesLB->viewport()->height(), listItemHeight());
+    if (direction < 0) {
+        Timer1->stop();
+    } else {
+        DragScrollDirection = static_cast<uint8_t>(direction);
+        if (!Timer1->isActive())
+            Timer1->start();
+    }
+    return true;
+}
+
+void TMySitesWindow::scrollWhileDragging()
+{
+    QScrollBar* bar = FTPSitesLB->verticalScrollBar();
+    bar->setValue(bar->value() + (DragScrollDirection == 0 ? bar->singleStep() : -bar->singleStep()));
+}
+
+void TMySitesWindow::FTPSitesLBDragDrop(QObject* Source, int X, int Y)
+{
+    if (Source != FTPSitesLB)
+        return;
+    const int from = SelectedIndex();
+    if (from < 0)
+        return;
+    const QModelIndex under = FTPSitesLB->indexAt(QPoint(X, Y));
+    const int target = DropTargetIndex(under.isValid() ? under.row() : -1, m_sites.Count());
+    m_sites.Move(from, target);
+    RefreshList();
+    selectMoved(target);
+}
+
+void TMySitesWindow::FTPSitesLBEndDrag()
+{
+    Timer1->stop();
+}
+
+void TMySitesWindow::UpClick()
+{
+    const int i = SelectedIndex();
+    if (i <= 0)
+        return;
+    m_sites.Move(i, i - 1);
+    RefreshList();
+    selectMoved(i - 1);
+}
+
+void TMySitesWindow::DownClick()
+{
+    const int i = SelectedIndex();
+    if (i < 0 || i >= m_sites.Count() - 1)
+        return;
+    m_sites.Move(i, i + 1);
+    RefreshList();
+    selectMoved(i + 1);
+}
+
+// ---- profile editing ----
+
+void TMySitesWindow::AddButtonClick()
+{
+    const TFTPSiteRecord site = RecordFromFields(Fields());
+    const std::string name = site.FTPSiteName.Get();
+    if (m_sites.IndexOf(name) < 0) {
+        m_sites.Add(site);
+        RefreshList();
+    }
+    // The new entry, or the namesake that was already there; the fields show
+    // what the selection holds, so a later Change edits the profile seen.
+    SelectIndex(m_sites.IndexOf(name));
+    ChangeButton->setEnabled(false);
+    AddButton->setEnabled(false);
+    DeleteFTPProfile->setEnabled(true);
+}
+
+void TMySitesWindow::ChangeButtonClick()
+{
+    const int i = SelectedIndex();
+    if (i < 0 || i >= m_sites.Count())
+        return;
+    const TFTPSiteRecord edited = RecordFromFields(Fields());
+    TFTPSiteRecord& site = m_sites.Object(i);
+    site.FTPSiteName = edited.FTPSiteName;
+    site.FTPServer = edited.FTPServer;
+    site.RemoteDirectory = edited.RemoteDirectory;
+    site.LocalDirectory = edited.LocalDirectory;
+    site.UserName = edited.UserName;
+    site.Password = edited.Password;
+    // No uniqueness check: a rename to an existing name leaves two entries,
+    // and the selection moves to the first of them.
+    m_sites.SetName(i, edited.FTPSiteName.Get());
+    RefreshList();
+    SelectIndex(m_sites.IndexOf(edited.FTPSiteName.Get()));
+    AddButton->setEnabled(false);
+    ChangeButton->setEnabled(false);
+}
+
+void TMySitesWindow::DeleteFTPProfileClick()
+{
+    int i = SelectedIndex();
+    if (i < 0 || i >= m_sites.Count())
+        return;
+    m_sites.Delete(i);
+    RefreshList();
+    if (i >= m_sites.Count())
+        i = m_sites.Count() - 1;
+    if (m_sites.Count() == 0) {
+        for (QLineEdit* edit : {FTPSiteNameEdit, FTPServerEdit, RemoteDirectoryEdit, LocalDirectoryEdit, UserNameEdit,
+                                PasswordEdit})
+            edit->clear();
+        setListEditingEnabled(false);
+        ChangeButton->setEnabled(false);
+        return;
+    }
+    selectMoved(i);
+    fillFields(m_sites.Object(i).Record());
+    setListEditingEnabled(true);
+    ChangeButton->setEnabled(false);
+}
+
+void TMySitesWindow::FTPSiteNameEditChange()
+{
+    const std::string name = FromQ(FTPSiteNameEdit->text());
+    AddButton->setEnabled(AddAllowed(m_sites, name));
+    ChangeButton->setEnabled(ChangeAllowedForName(name, selected()));
+}
+
+void TMySitesWindow::FTPServerEditChange()
+{
+    const bool connect = ConnectAllowed(FromQ(FTPServerEdit->text()));
+    ConnectButton->setEnabled(connect);
+    ConnectMenuItem->setEnabled(connect);
+    if (selected())
+        ChangeButton->setEnabled(true);
+}
+
+void TMySitesWindow::RemoteDirectoryEditChange()
+{
+    if (selected())
+        ChangeButton->setEnabled(true);
+}
+
+void TMySitesWindow::LocalDirectoryEditChange()
+{
+    if (selected())
+        ChangeButton->setEnabled(true);
+}
+
+void TMySitesWindow::showFieldHint(int field)
+{
+    StatusBar1->showMessage(QString::fromUtf8(FieldHints[field]));
+}
+
+void TMySitesWindow::FTPSiteNameEditEnter() { showFieldHint(0); }
+void TMySitesWindow::FTPServerEditEnter() { showFieldHint(1); }
+void TMySitesWindow::UserNameEditEnter() { showFieldHint(2); }
+void TMySitesWindow::PasswordEditEnter() { showFieldHint(3); }
+void TMySitesWindow::RemoteDirectoryEditEnter() { showFieldHint(4); }
+void TMySitesWindow::LocalDirectoryEditEnter() { showFieldHint(5); }
+
+void TMySitesWindow::FTPSiteNameEditExit()
+{
+    StatusBar1->clearMessage();
+}
+
+void TMySitesWindow::BitBtn6Click()
+{
+    UserNameEdit->setText(QStringLiteral("anonymous"));
+    PasswordEdit->setText(ToQ(AnonymousPassword));
+}
+
+TChooseDirectoryForm& TMySitesWindow::ChooseDirectoryForm()
+{
+    if (!m_chooseDirectoryForm)
+        m_chooseDirectoryForm = new TChooseDirectoryForm(this);
+    return *m_chooseDirectoryForm;
+}
+
+void TMySitesWindow::BrowseButtonClick()
+{
+    TChooseDirectoryForm& form = ChooseDirectoryForm();
+    // Start where the field points when it names a directory; otherwise
+    // where the dialog was left.
+    const QString typed = LocalDirectoryEdit->text();
+    if (!typed.isEmpty() && QFileInfo(typed).isDir())
+        form.SetDirectory(typed);
+    if (Dialogs::ShowModal(form) == mrOk)
+        LocalDirectoryEdit->setText(form.Directory());
+}
+
+// ---- connecting ----
+
+void TMySitesWindow::ConnectButtonClick()
+{
+    const int i = SelectedIndex();
+    const TFTPSiteRecord* chosen = i >= 0 && i < m_sites.Count() ? &m_sites.Object(i).Record() : nullptr;
+    DoConnection(ConnectRecord(chosen, Fields()));
+}
+
+void TMySitesWindow::ConnectMenuItemClick()
+{
+    ConnectButtonClick();
+}
+
+// ---- the tray and its menu ----
+
+void TMySitesWindow::TrayMenuPopup()
+{
+    // Everything after "Plover...", "-", "Send Email", "-" is rebuilt.
+    while (TrayMenu->actions().size() > 4) {
+        QAction* old = TrayMenu->actions().at(4);
+        TrayMenu->removeAction(old);
+        // Later: the item may be the one whose click is running now.
+        if (old->parent() == TrayMenu)
+            old->deleteLater();
+    }
+    for (int i = 0; i < m_sites.Count(); ++i) {
+        // "&" would mark a shortcut letter; doubled, it shows as itself.
+        QString caption = ToQ(m_sites.Name(i));
+        caption.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        QAction* item = TrayMenu->addAction(caption);
+        connect(item, &QAction::triggered, this, [this, item] { Guard([this, item] { DesktopMenuClick(item); }); });
+    }
+    if (m_sites.Count() > 0)
+        TrayMenu->addSeparator();
+    QAction* exit = TrayMenu->addAction(QStringLiteral("Exit"));
+    exit->setObjectName(QStringLiteral("Exit1"));
+    connect(exit, &QAction::triggered, this, [this] { Guard([this] { Exit1Click(); }); });
+}
+
+void TMySitesWindow::DesktopMenuClick(QAction* item)
+{
+    QString caption = item->text();
+    caption.replace(QStringLiteral("&&"), QStringLiteral("&"));
+    const int i = m_sites.IndexOf(FromQ(caption));
+    if (i >= 0) {
+        DoConnection(m_sites.Object(i).Record());
+        return;
+    }
+    Dialogs::ShowMessage(QStringLiteral("Error opening web site"));
+    showSiteManager();
+}
+
+void TMySitesWindow::showSiteManager()
+{
+    if (isMinimized())
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+}
+
+void TMySitesWindow::Plover1Click() { showSiteManager(); }
+void TMySitesWindow::OvTrayIcon951Click() { showSiteManager(); }
+void TMySitesWindow::OvTrayIcon951DblClick() { showSiteManager(); }
+
+void TMySitesWindow::SetShowEmailForm(std::function<void()> show)
+{
+    m_showEmailForm = std::move(show);
+    SendEmail1->setEnabled(bool(m_showEmailForm));
+    SendEmail2->setEnabled(bool(m_showEmailForm));
+}
+
+void TMySitesWindow::SendEmail1Click()
+{
+    if (m_showEmailForm)
+        m_showEmailForm();
+}
+
+void TMySitesWindow::SendEmail2Click()
+{
+    SendEmail1Click();
+}
+
+// ---- Edit and Help menus ----
+
+void TMySitesWindow::Cut1Click()
+{
+    if (auto* edit = qobject_cast<QLineEdit*>(QApplication::focusWidget()))
+        edit->cut();
+}
+
+void TMySitesWindow::Copy1Click()
+{
+    if (auto* edit = qobject_cast<QLineEdit*>(QApplication::focusWidget()))
+        edit->copy();
+}
+
+void TMySitesWindow::Paste1Click()
+{
+    if (auto* edit = qobject_cast<QLineEdit*>(QApplication::focusWidget()))
+        edit->paste();
+}
+
+void TMySitesWindow::Contents1Click()
+{
+    ShowHelp(HelpFile, "Table_of_Contents");
+}
+
+bool TMySitesWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == FTPSitesLB && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            char c = 13;
+            Guard([&] { FTPSitesLBKeyPress(c); });
+            return true;
+        }
+        return false;
+    }
+    if (watched == FTPSitesLB->viewport()) {
+        switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove: {
+            auto* drag = static_cast<QDragMoveEvent*>(event);
+            const QPoint p = drag->position().toPoint();
+            bool accept = false;
+            Guard([&] { accept = FTPSitesLBDragOver(drag->source(), p.x(), p.y()); });
+            if (accept) {
+                drag->setDropAction(Qt::CopyAction);
+                drag->accept();
+            } else {
+                drag->ignore();
+            }
+            return true;
+        }
+        case QEvent::Drop: {
+            auto* drop = static_cast<QDropEvent*>(event);
+            const QPoint p = drop->position().toPoint();
+            Guard([&] { FTPSitesLBDragDrop(drop->source(), p.x(), p.y()); });
+            // Copy, so that the view does not remove the dragged row itself.
+            drop->setDropAction(Qt::CopyAction);
+            drop->accept();
+            FTPSitesLBEndDrag();
+            return true;
+        }
+        case QEvent::DragLeave:
+            FTPSitesLBEndDrag();
+            return true;
+        default:
+            return false;
+        }
+    }
+    if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
+        const QLineEdit* edits[] = {FTPSiteNameEdit, FTPServerEdit, UserNameEdit, PasswordEdit, RemoteDirectoryEdit,
+                                    LocalDirectoryEdit};
+        for (int f = 0; f < 6; ++f) {
+            if (watched != edits[f])
+                continue;
+            if (event->type() == QEvent::FocusOut) {
+                FTPSiteNameEditExit();
+                break;
+            }
+            switch (f) {
+            case 0: FTPSiteNameEditEnter(); break;
+            case 1: FTPServerEditEnter(); break;
+            case 2: UserNameEditEnter(); break;
+            case 3: PasswordEditEnter(); break;
+            case 4: RemoteDirectoryEditEnter(); break;
+            default: LocalDirectoryEditEnter(); break;
+            }
+            break;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 } // namespace plover

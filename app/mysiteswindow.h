@@ -1,13 +1,16 @@
-// The site manager: the application's main window, owner of the site list
-// and the settings values. Its creation loads the settings and sites.dat;
-// Exit1Click saves them and ends the program.
+// The site manager: the application's main window, editor of the site
+// profiles, launcher of sessions, owner of the tray icon and its menu.
+// Its creation loads the settings and sites.dat; Exit1Click saves them and
+// ends the program.
 #pragma once
 
 #include "app/settings.h"
 #include "app/sitelist.h"
 #include "platform/inifile.h"
+#include "session/siterecord.h"
 
 #include <QMainWindow>
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -18,10 +21,17 @@ class QPushButton;
 class QToolButton;
 class QStatusBar;
 class QAction;
+class QMenu;
+class QTimer;
 
 namespace plover {
 
-class TMySitesWindow final : public QMainWindow {
+class TChooseDirectoryForm;
+class TOvTrayIcon95;
+struct TSiteFields;
+
+// Not final: DoConnection is the one overridable step (tests observe it).
+class TMySitesWindow : public QMainWindow {
     Q_OBJECT
 public:
     explicit TMySitesWindow(QWidget* parent = nullptr);
@@ -45,7 +55,64 @@ public:
     // Close request: exit when ExitOnClose, otherwise hide. Returns whether
     // the window may close.
     bool FormCloseQuery();
+    // The end of the desktop session: the close that follows runs the exit.
+    void QueryEndSession();
+
+    // Opens a session window for a copy of the profile.
+    virtual void DoConnection(TFTPSiteRecord Site);
+
     void FTPSitesLBClick();
+    void FTPSitesLBDblClick();
+    // Enter (13) is consumed and connects; Key becomes 0 then.
+    void FTPSitesLBKeyPress(char& Key);
+    // Drag inside the list, in the list's client coordinates. Returns
+    // whether the drop would be accepted there.
+    bool FTPSitesLBDragOver(QObject* Source, int X, int Y);
+    void FTPSitesLBDragDrop(QObject* Source, int X, int Y);
+    void FTPSitesLBEndDrag();
+    void UpClick();
+    void DownClick();
+    void AddButtonClick();
+    void ChangeButtonClick();
+    void DeleteFTPProfileClick();
+    void ConnectButtonClick();
+    void ConnectMenuItemClick();
+    void BitBtn6Click();
+    void BrowseButtonClick();
+    void FTPSiteNameEditChange();
+    void FTPServerEditChange();
+    void RemoteDirectoryEditChange();
+    void LocalDirectoryEditChange();
+    void FTPSiteNameEditEnter();
+    void FTPServerEditEnter();
+    void UserNameEditEnter();
+    void PasswordEditEnter();
+    void RemoteDirectoryEditEnter();
+    void LocalDirectoryEditEnter();
+    void FTPSiteNameEditExit();
+    void TrayMenuPopup();
+    void DesktopMenuClick(QAction* item);
+    void Plover1Click();
+    void OvTrayIcon951Click();
+    void OvTrayIcon951DblClick();
+    void SendEmail1Click();
+    void SendEmail2Click();
+    void Cut1Click();
+    void Copy1Click();
+    void Paste1Click();
+    void Contents1Click();
+
+    // The six fields as typed.
+    TSiteFields Fields() const;
+    // The send-mail window arrives with its own component; until one is
+    // given, the "Send Email" items are disabled.
+    void SetShowEmailForm(std::function<void()> show);
+    TChooseDirectoryForm& ChooseDirectoryForm();
+
+    // The help file, beside the program.
+    std::string HelpFile;
+    // 0 down, 1 up: the direction Timer1 scrolls the list while dragging.
+    uint8_t DragScrollDirection = 0;
 
     int SelectedIndex() const;
     void SelectIndex(int index);
@@ -88,16 +155,44 @@ public:
     QAction* Copy1;
     QAction* Paste1;
     QAction* Contents1;
+    QMenu* TrayMenu;
+    QAction* Plover1;
+    QAction* SendEmail1;
+    TOvTrayIcon95* OvTrayIcon951;
+    QTimer* Timer1;
+
+    static constexpr const char* FieldHints[6] = {
+        "Enter whatever you want to call this ftp site",
+        "Enter the host name of the ftp server in the form ftp.example.org",
+        "Enter your ftp user name. (Or click on Anonymous)",
+        "Enter your ftp password. (Or click on Anonymous)",
+        "Optional: Enter the default remote directory",
+        "Optional: Enter the default local directory",
+    };
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildControls();
+    void buildTray();
     void fillFields(const TFTPSiteRecord& record);
     void enableSelectionControls();
+    void setListEditingEnabled(bool enabled);
+    // Selects a row without refilling the fields (the entry moved, its data did not).
+    void selectMoved(int index);
+    void showSiteManager();
+    void showFieldHint(int field);
+    int listItemHeight() const;
+    bool selected() const;
+    void scrollWhileDragging();
 
     TSiteList m_sites;
+    std::function<void()> m_showEmailForm;
+    TChooseDirectoryForm* m_chooseDirectoryForm = nullptr;
+    bool m_sessionEnding = false;
+    bool m_exitDone = false;
 };
 
 } // namespace plover

@@ -3,8 +3,10 @@
 #include "app/mysiteswindow.h"
 #include "platform/guard.h"
 #include "platform/instancelock.h"
+#include "shell/trayicon.h"
 
 #include <QApplication>
+#include <QSystemTrayIcon>
 #include <algorithm>
 
 namespace plover {
@@ -18,6 +20,33 @@ std::string CommandLineSiteName(const std::vector<std::string>& arguments)
     return name;
 }
 
+void StartSiteManager(TMySitesWindow& sites, bool anotherInstance, bool trayAvailable,
+                      const std::vector<std::string>& arguments)
+{
+    // An icon on a desktop without a notification area would leave the
+    // program unreachable, so there the site manager stays a plain window.
+    const bool livesInTray = !anotherInstance && trayAvailable;
+    sites.ExitOnClose = !livesInTray;
+    if (livesInTray)
+        sites.OvTrayIcon951->Activate();
+
+    const std::string siteName = CommandLineSiteName(arguments);
+    if (siteName.empty()) {
+        sites.show();
+        return;
+    }
+    const int index = sites.Sites().IndexOf(siteName);
+    if (index >= 0) {
+        sites.DoConnection(sites.Sites().Object(index).Record());
+        // Until the session window exists, the named profile is also shown
+        // selected in the site manager.
+        sites.SelectIndex(index);
+        sites.show();
+    } else if (!livesInTray) {
+        sites.show();
+    }
+}
+
 int PloverMain(int argc, char** argv)
 {
     // The look-up happens before this process creates its own site manager.
@@ -26,7 +55,6 @@ int PloverMain(int argc, char** argv)
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Plover"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Plover"));
     // Closing windows never ends the program: only the site manager's exit does.
     QApplication::setQuitOnLastWindowClosed(false);
 
@@ -34,27 +62,12 @@ int PloverMain(int argc, char** argv)
     // A damaged sites.dat is reported; start-up goes on with what was read.
     Guard([&] { sites.FormCreate(); });
 
-    // Until the notification-area icon exists, a primary instance would have
-    // no way back to a hidden site manager, so every instance behaves like a
-    // secondary one: closing the site manager runs the exit.
-    const bool trayIconShown = false;
-    sites.ExitOnClose = anotherInstance || !trayIconShown;
-
     std::vector<std::string> arguments(argv + std::min(argc, 1), argv + argc);
-    std::string siteName = CommandLineSiteName(arguments);
-    if (!siteName.empty()) {
-        int index = sites.Sites().IndexOf(siteName);
-        if (index >= 0) {
-            // Connecting arrives with the session window; until then the
-            // named profile is shown selected in the site manager.
-            sites.SelectIndex(index);
-            sites.show();
-        } else if (anotherInstance || !trayIconShown) {
-            sites.show();
-        }
-    } else {
-        sites.show();
-    }
+    // A failure while connecting to the named site is reported, and the
+    // program goes on.
+    if (!Guard([&] { StartSiteManager(sites, anotherInstance, QSystemTrayIcon::isSystemTrayAvailable(), arguments); })
+        && !sites.OvTrayIcon951->Active())
+        sites.show();  // without an icon, the window is the only way in
     return QApplication::exec();
 }
 

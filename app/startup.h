@@ -10,6 +10,14 @@ namespace plover {
 // "_" read as a space; empty when there is none.
 std::string CommandLineSiteName(const std::vector<std::string>& arguments);
 
+class TMySitesWindow;
+
+// The start-up steps after the site manager is loaded. The primary instance
+// lives behind its tray icon; without a notification area, or in a second
+// instance, it is an ordinary window whose close ends the program.
+void StartSiteManager(TMySitesWindow& sites, bool anotherInstance, bool trayAvailable,
+                      const std::vector<std::string>& arguments);
+
 // Runs Plover; returns the process exit code.
 int PloverMain(int argc, char** argv);
 
