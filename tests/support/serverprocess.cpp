@@ -3,8 +3,12 @@
 #include "tests/support/temphome.h"
 
 #include <QDeadlineTimer>
-#include <QThread>
+#include <cerrno>
 #include <fstream>
+#include <poll.h>
+#include <sys/inotify.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace plover::test {
 
@@ -20,20 +24,47 @@ ServerProcess::ServerProcess(const std::string& script, const QStringList& args,
     m_process->setProcessChannelMode(QProcess::MergedChannels);
     QStringList all{QString::fromStdString(script)};
     all << args << QStringLiteral("--port-file") << QString::fromStdString(portFile);
+    // Watch the port file's folder before starting, so its arrival cannot be missed.
+    const std::string folder = portFile.substr(0, portFile.find_last_of('/'));
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (watch >= 0)
+        ::inotify_add_watch(watch, folder.c_str(), IN_MOVED_TO | IN_CLOSE_WRITE);
     m_process->start(QStringLiteral("/usr/bin/python3"), all);
-    if (!m_process->waitForStarted(timeoutMs))
+    if (!m_process->waitForStarted(timeoutMs) || watch < 0) {
+        if (watch >= 0)
+            ::close(watch);
         return;
-    // The server renames the port file into place once it listens.
-    QDeadlineTimer deadline(timeoutMs);
-    while (!deadline.hasExpired() && m_process->state() == QProcess::Running) {
+    }
+    const int exited = static_cast<int>(::syscall(SYS_pidfd_open, m_process->processId(), 0));
+    auto readPort = [&] {
         std::ifstream in(portFile);
         int port = 0;
-        if (in >> port && port > 0) {
+        return (in >> port && port > 0 && port < 65536) ? port : 0;
+    };
+    // Woken by the port file's arrival or by the server's exit; no polling.
+    QDeadlineTimer deadline(timeoutMs);
+    for (int round = 0; round < 1000 && m_port == 0; ++round) {
+        if (int port = readPort()) {
             m_port = static_cast<uint16_t>(port);
-            return;
+            break;
         }
-        m_process->waitForFinished(20);  // a bounded pause that also notices an early exit
+        const qint64 left = deadline.remainingTime();
+        if (left <= 0)
+            break;
+        pollfd fds[2] = {{watch, POLLIN, 0}, {exited, POLLIN, 0}};
+        if (::poll(fds, exited >= 0 ? 2 : 1, static_cast<int>(left)) < 0 && errno != EINTR)
+            break;
+        if (exited >= 0 && (fds[1].revents & POLLIN)) {
+            m_port = static_cast<uint16_t>(readPort());
+            break;
+        }
+        char events[4096];
+        while (::read(watch, events, sizeof events) > 0) {
+        }
     }
+    ::close(watch);
+    if (exited >= 0)
+        ::close(exited);
 }
 
 ServerProcess::~ServerProcess()
