@@ -387,6 +387,17 @@ void CIPPort::ResetSocket()
     m_readDeferred = false;
 }
 
+void CIPPort::AdoptSocket(SOCKET s)
+{
+    if (m_socket != INVALID_SOCKET)
+        RemoveQueuedMessages(WindowHandle(), WM_SOCKET_NOTIFY, static_cast<WPARAM>(m_socket));
+    ResetSocket();
+    m_closePending = false;
+    m_fifo.Clear();
+    m_socket = s;
+    m_connected = true;
+}
+
 int CIPPort::SetOOBInline(bool inlineOob)
 {
     LastErrorText.clear();

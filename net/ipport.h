@@ -106,6 +106,10 @@ protected:
     // for a local close. Deferred while the receive loop runs.
     int CloseConnection(LPARAM code);
     void ResetSocket();
+    // Takes over a connected socket made elsewhere (an accepted data
+    // connection): any old socket is closed without hooks and the receive
+    // state starts afresh.
+    void AdoptSocket(SOCKET s);
     void ReceiveData(bool flush);
     void PostReadEvent();
 

@@ -28,16 +28,18 @@ std::unique_ptr<TFTP> FtpTest::makeClient(uint16_t port, const std::string& user
     ftp->SetRemotePort(port);
     ftp->User = user;
     ftp->Password = password;
+    ftp->SetTransferMode(tmBinary);  // as a session does: files travel byte for byte
     ftp->OnFirePITrail = [this](QObject*, TPIDirections dir, const std::string& text) {
         const char* mark = dir == pidCommand ? "> " : dir == pidReply ? "< " : "* ";
         Trace.push_back(mark + text);
+        if (getenv("FTP_TRACE")) fprintf(stderr, "%s%s\n", mark, text.c_str());
     };
     ftp->OnDirList = [this](QObject*, const std::string& line) { DirLines.push_back(line); };
-    ftp->OnError = [this](QObject*, int code, const std::string& text) {
+    ftp->OnError = [this](TCorvidBase*, int code, const std::string& text) {
         Errors.push_back(std::to_string(code) + ": " + text);
     };
-    ftp->OnStartTransfer = [this](QObject*) { Events.push_back("start"); };
-    ftp->OnEndTransfer = [this](QObject*) { Events.push_back("end"); };
+    ftp->OnStartTransfer = [this](QObject*) { Events.push_back("start"); if (getenv("FTP_TRACE")) fprintf(stderr, "start\n"); };
+    ftp->OnEndTransfer = [this](QObject*) { Events.push_back("end"); if (getenv("FTP_TRACE")) fprintf(stderr, "end\n"); };
     ftp->OnTransfer = [this](QObject*, int64_t count, const std::string& text) {
         LastCount = count;
         Text += text;

@@ -17,7 +17,7 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // A component aimed at 127.0.0.1:port with the library loaded.
+    // A component aimed at 127.0.0.1:port with the library loaded, binary mode.
     std::unique_ptr<TFTP> makeClient(uint16_t port, const std::string& user = "user",
                                      const std::string& password = "password");
     // Writes an Action and returns "" or the EFTP message it raised.

@@ -36,7 +36,8 @@ protected:
 
 const char* const logonSteps = R"(
   {"reply": ["USER", "331 Password required\r\n"]},
-  {"reply": ["PASS", "230 Logged in\r\n"]})";
+  {"reply": ["PASS", "230 Logged in\r\n"]},
+  {"reply": ["TYPE", "200 Type set\r\n"]})";
 
 TEST_F(ScriptedFtpTest, GreetingContinuationForms)
 {
@@ -49,8 +50,9 @@ TEST_F(ScriptedFtpTest, GreetingContinuationForms)
         if (t.rfind("< ", 0) == 0)
             replies.push_back(t.substr(2));
     EXPECT_EQ(replies, (std::vector<std::string>{"220-Welcome", "  more text", "Welcome back", "220-still",
-                                                 "220 Ready", "331 Password required", "230 Logged in"}));
-    EXPECT_EQ(transcript(), "USER user\nPASS password\n");
+                                                 "220 Ready", "331 Password required", "230 Logged in",
+                                                 "200 Type set"}));
+    EXPECT_EQ(transcript(), "USER user\nPASS password\nTYPE I\n");
 }
 
 TEST_F(ScriptedFtpTest, UserAnsweredWith230StillSendsPass)
@@ -67,12 +69,10 @@ TEST_F(ScriptedFtpTest, UserAnsweredWith230StillSendsPass)
 TEST_F(ScriptedFtpTest, PreliminaryReplyIsFollowedByASecondWait)
 {
     uint16_t port = serve(std::string(R"([{"send": "220 Hi\r\n"},)") + logonSteps + R"(,
-      {"reply": ["TYPE", "200 ok\r\n"]},
       {"reply": ["MKD", "150 thinking\r\n"]},
       {"sleep": 0.2},
       {"send": "257 \"made\" created\r\n"}])");
     ftp = makeClient(port);
-    ftp->SetTransferMode(tmBinary);
     ftp->RemoteFile = "made";
     EXPECT_EQ(act(*ftp, ftpMakeDirectory), "");
 }

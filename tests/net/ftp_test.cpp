@@ -19,6 +19,18 @@ std::string randomBytes(std::size_t n, unsigned seed)
     return s;
 }
 
+// Compares file contents without printing megabytes of bytes on failure.
+::testing::AssertionResult sameBytes(const std::string& actual, const std::string& expected)
+{
+    if (actual == expected)
+        return ::testing::AssertionSuccess();
+    std::size_t i = 0;
+    while (i < actual.size() && i < expected.size() && actual[i] == expected[i])
+        ++i;
+    return ::testing::AssertionFailure() << "sizes " << actual.size() << " and " << expected.size()
+                                         << ", first difference at byte " << i;
+}
+
 bool contains(const std::vector<std::string>& v, const std::string& s)
 {
     return std::find(v.begin(), v.end(), s) != v.end();
@@ -76,8 +88,9 @@ TEST_F(FtpServerTest, PasswordIsKeptOutOfTheTrace)
 {
     auto ftp = makeClient(server->Port(), "user", "password");
     ASSERT_EQ(act(*ftp, ftpLogon), "");
-    for (const std::string& t : Trace)
-        EXPECT_EQ(t.find("password"), std::string::npos) << t;
+    EXPECT_TRUE(contains(Trace, "> PASS ****"));
+    for (const std::string& c : commandsSent())
+        EXPECT_EQ(c.find("password"), std::string::npos) << c;
 }
 
 TEST_F(FtpServerTest, DownloadBeforeLogonLogsOnFirstAndFailedLogonSendsNothingMore)
@@ -87,7 +100,7 @@ TEST_F(FtpServerTest, DownloadBeforeLogonLogsOnFirstAndFailedLogonSendsNothingMo
     ftp->RemoteFile = "a.bin";
     ftp->LocalFile = LocalDir + "/a.bin";
     EXPECT_EQ(act(*ftp, ftpDownload), "");
-    EXPECT_EQ(test::ReadFileBytes(LocalDir + "/a.bin"), randomBytes(100000, 1));
+    EXPECT_TRUE(sameBytes(test::ReadFileBytes(LocalDir + "/a.bin"), randomBytes(100000, 1)));
     auto sent = commandsSent();
     EXPECT_EQ(sent.front(), "USER user");
     EXPECT_EQ(sent.back(), "RETR a.bin");
@@ -119,7 +132,7 @@ TEST_F(FtpServerTest, DownloadToFileFiresTheTransferEventsInOrder)
     EXPECT_EQ(Events.front(), "start");
     EXPECT_EQ(Events.back(), "end");
     EXPECT_EQ(LastCount, static_cast<int64_t>(content.size()));
-    EXPECT_EQ(test::ReadFileBytes(LocalDir + "/big.bin"), content);
+    EXPECT_TRUE(sameBytes(test::ReadFileBytes(LocalDir + "/big.bin"), content));
     auto sent = commandsSent();
     ASSERT_GE(sent.size(), 2u);
     EXPECT_EQ(sent[sent.size() - 2].rfind("PORT 127,0,0,1,", 0), 0u);
@@ -151,7 +164,7 @@ TEST_F(FtpServerTest, BackToBackDownloadsLoseNoBytes)
         ftp->RemoteFile = "f" + std::to_string(i);
         ftp->LocalFile = LocalDir + "/f" + std::to_string(i);
         ASSERT_EQ(act(*ftp, ftpDownload), "") << i;
-        EXPECT_EQ(test::ReadFileBytes(ftp->LocalFile), contents[i]) << i;
+        EXPECT_TRUE(sameBytes(test::ReadFileBytes(ftp->LocalFile), contents[i])) << i;
     }
     EXPECT_EQ(std::count(Events.begin(), Events.end(), "end"), 5);
 }
@@ -165,7 +178,7 @@ TEST_F(FtpServerTest, UploadsIncludingAnEmptyFileArriveByteForByte)
     ftp->LocalFile = LocalDir + "/up.bin";
     ftp->RemoteFile = "up.bin";
     EXPECT_EQ(act(*ftp, ftpUpload), "");
-    EXPECT_EQ(test::ReadFileBytes(ServerRoot + "/up.bin"), content);
+    EXPECT_TRUE(sameBytes(test::ReadFileBytes(ServerRoot + "/up.bin"), content));
     EXPECT_EQ(LastCount, static_cast<int64_t>(content.size()));
     EXPECT_EQ(Events.back(), "end");
 
@@ -315,9 +328,11 @@ TEST_F(FtpServerTest, AbortDuringALongDownloadEndsIt)
     };
     ftp->RemoteFile = "huge.bin";
     ftp->LocalFile = LocalDir + "/huge.bin";
-    act(*ftp, ftpDownload);  // ends with the server's answer to the broken transfer
+    // The download ends with the server's answer to the broken transfer.
+    const std::string downloadError = act(*ftp, ftpDownload);
     EXPECT_TRUE(aborted);
     EXPECT_EQ(abortError, "");
+    EXPECT_TRUE(downloadError.empty() || downloadError.rfind("141: 4", 0) == 0) << downloadError;
     EXPECT_TRUE(contains(commandsSent(), "ABOR"));
     EXPECT_LT(LastCount, 64 * 1024 * 1024);
     // The connection is still usable afterwards.
