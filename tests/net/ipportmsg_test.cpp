@@ -92,7 +92,7 @@ TEST_F(IPPortMsgTest, IdleWaitUsesNoProcessorTime)
     Peer peer;
     MsgPort port;
     ConnectTo(port, peer);
-    QTimer::singleShot(2000, &port, [&port] { port.Interrupt(); });
+    QTimer::singleShot(2000, Qt::PreciseTimer, &port, [&port] { port.Interrupt(); });
     const auto wallStart = std::chrono::steady_clock::now();
     const double cpuStart = ProcessCpuSeconds();
     EXPECT_EQ(port.WaitReplyLine(), 301);
