@@ -166,14 +166,4 @@ TEST_F(MessagesTest, RemoveQueuedMessagesMatchesWindowMessageAndWParam)
     EXPECT_EQ(r.messages[1].message, WM_USER);
 }
 
-TEST_F(MessagesTest, ThreadMessagesAreQueuedButReachNoWindow)
-{
-    Recorded r;
-    EXPECT_TRUE(PostMessage(0, WM_USER + 6, 0, 0));
-    EXPECT_EQ(CountQueuedMessages(WM_USER + 6), 1u);
-    DrainMessages();
-    EXPECT_EQ(CountQueuedMessages(WM_USER + 6), 0u);
-    EXPECT_TRUE(r.messages.empty());
-}
-
 } // namespace
