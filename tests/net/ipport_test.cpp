@@ -208,6 +208,43 @@ TEST_F(IPPortTest, AcceptDataHoldsBytesUntilSwitchedOn)
     EXPECT_EQ(port.pieces.front(), (Piece{"held", true}));
 }
 
+int SocketOption(SOCKET s, int name)
+{
+    int value = -1;
+    socklen_t len = sizeof value;
+    ::getsockopt(s, SOL_SOCKET, name, &value, &len);
+    return value;
+}
+
+TEST_F(IPPortTest, SocketOptionsAppliedOnConnect)
+{
+    Peer peer;
+    Port small;
+    small.SetKeepAlive(true);
+    ConnectTo(small, peer);
+    // The system rounds tiny buffers up to its minimum, doubled.
+    EXPECT_LE(SocketOption(small.Socket(), SO_RCVBUF), 4608);
+    EXPECT_LE(SocketOption(small.Socket(), SO_SNDBUF), 4608 * 2);
+    EXPECT_EQ(SocketOption(small.Socket(), SO_KEEPALIVE), 1);
+    ::linger l{};
+    socklen_t len = sizeof l;
+    ::getsockopt(small.Socket(), SOL_SOCKET, SO_LINGER, &l, &len);
+    EXPECT_EQ(l.l_onoff, 1);
+    EXPECT_EQ(l.l_linger, 0);
+
+    Peer other;
+    Port bulk;
+    bulk.SetApplyBufferSizes(false);
+    bulk.SetLinger(false);
+    ConnectTo(bulk, other);
+    EXPECT_GT(SocketOption(bulk.Socket(), SO_RCVBUF), 4608);
+    ::getsockopt(bulk.Socket(), SOL_SOCKET, SO_LINGER, &l, &len);
+    EXPECT_EQ(l.l_onoff, 0);
+    // Written while connected, a size applies at once.
+    bulk.SetInBufferSize(2048);
+    EXPECT_LE(SocketOption(bulk.Socket(), SO_RCVBUF), 4608);
+}
+
 TEST_F(IPPortTest, SendingNeedsAConnection)
 {
     Port port;
