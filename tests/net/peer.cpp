@@ -40,6 +40,10 @@ bool Peer::Accept(int timeoutMs)
     if (::poll(&p, 1, timeoutMs) != 1)
         return false;
     m_conn = ::accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
+    // A blocking send to a client that stopped reading fails after 5 s
+    // instead of hanging the test.
+    timeval limit{5, 0};
+    ::setsockopt(m_conn, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
     return m_conn >= 0;
 }
 
@@ -126,7 +130,7 @@ bool PumpUntil(const std::function<bool()>& pred, int timeoutMs)
     watchdog.setSingleShot(true);
     QObject::connect(&watchdog, &QTimer::timeout, [&] { timedOut = true; });
     watchdog.start(timeoutMs);
-    while (!pred() && !timedOut)
+    for (int turns = 0; !pred() && !timedOut && turns < 10000000; ++turns)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     return pred();
 }

@@ -45,7 +45,7 @@ bool RunUntil(const std::function<bool()>& pred, int timeoutMs = 5000)
     watchdog.setSingleShot(true);
     QObject::connect(&watchdog, &QTimer::timeout, [&] { timedOut = true; });
     watchdog.start(timeoutMs);
-    while (!pred() && !timedOut)
+    for (int turns = 0; !pred() && !timedOut && turns < 10000000; ++turns)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     return pred();
 }
