@@ -12,6 +12,7 @@ struct State {
     Dialogs::Responder responder;
     std::vector<DialogRequest> history;
     int depth = 0;
+    std::function<void()> nestedLoopHook;
 };
 
 State& state()
@@ -19,11 +20,6 @@ State& state()
     static State s;
     return s;
 }
-
-struct DepthScope {
-    DepthScope() { ++state().depth; }
-    ~DepthScope() { --state().depth; }
-};
 
 QString appTitle()
 {
@@ -36,7 +32,7 @@ int answer(DialogRequest request, const std::function<int()>& real)
     state().history.push_back(request);
     if (state().responder)
         return state().responder(request);
-    DepthScope scope;
+    Dialogs::NestedLoopScope scope;
     return real();
 }
 
@@ -89,5 +85,16 @@ void Dialogs::SetResponder(Responder responder) { state().responder = std::move(
 const std::vector<DialogRequest>& Dialogs::History() { return state().history; }
 void Dialogs::ClearHistory() { state().history.clear(); }
 int Dialogs::NestedDepth() { return state().depth; }
+
+Dialogs::NestedLoopScope::NestedLoopScope()
+{
+    ++state().depth;
+    if (state().nestedLoopHook)
+        state().nestedLoopHook();
+}
+
+Dialogs::NestedLoopScope::~NestedLoopScope() { --state().depth; }
+
+void Dialogs::SetNestedLoopHook(std::function<void()> hook) { state().nestedLoopHook = std::move(hook); }
 
 } // namespace plover

@@ -42,6 +42,20 @@ public:
 
     // Depth of modal loops opened through this service (0 outside any).
     static int NestedDepth();
+
+    // Marks a nested (modal) loop for as long as it lives. Real dialogs get
+    // one automatically; a test responder that runs a loop of its own uses
+    // one too. The message layer listens so that socket notifications keep
+    // being dispatched while a dialog is open inside a wait.
+    class NestedLoopScope final {
+    public:
+        NestedLoopScope();
+        ~NestedLoopScope();
+        NestedLoopScope(const NestedLoopScope&) = delete;
+        NestedLoopScope& operator=(const NestedLoopScope&) = delete;
+    };
+    // Called each time a nested loop begins (after the depth has grown).
+    static void SetNestedLoopHook(std::function<void()> hook);
 };
 
 } // namespace plover

@@ -5,6 +5,7 @@
 // mouse messages that TOvTrayIconMsgWindow::WMTrayIcon decides on.
 #pragma once
 
+#include "platform/notifyevent.h"
 #include "platform/shiftstate.h"
 
 #include <QIcon>
@@ -26,7 +27,6 @@ namespace plover {
 enum TOvTrayIconState : uint8_t { tsEnabled = 0, tsDisabled = 1, tsAnimated = 2 };
 enum TOvTrayIconAnimationOptions : uint8_t { aoIconsInExe = 0, aoIconsAreFiles = 1 };
 
-using TNotifyEvent = std::function<void(QObject* Sender)>;
 using TMouseMoveEvent = std::function<void(QObject* Sender, TShiftState Shift, int X, int Y)>;
 using TOvTrayIconStateChangingEvent = std::function<void(QObject* Sender, TOvTrayIconState& NewState)>;
 

@@ -1,0 +1,132 @@
+// TFTP: the FTP client component (RFC 959 subset, active mode). The owner
+// fills in the host, user, password and file names and writes Action; the
+// write performs the whole exchange — commands, replies, data transfer —
+// before it returns, pumping the message queue while it waits, and raises
+// EFTP on failure. Progress and listings arrive as events.
+#pragma once
+
+#include "platform/notifyevent.h"
+#include "net/datainterface.h"
+#include "net/ipport.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace plover {
+
+class HiddenWindow;
+
+enum TFTPActions : std::uint8_t {
+    ftpIdle = 0,
+    ftpAbort = 1,
+    ftpLogon = 2,
+    ftpLogoff = 3,
+    ftpDownload = 4,
+    ftpUpload = 5,
+    ftpDeleteFile = 6,
+    ftpRenameFile = 7,
+    ftpListDirectory = 8,
+    ftpListDirectoryLong = 9,
+    ftpMakeDirectory = 10,
+    ftpRemoveDirectory = 11,
+};
+
+enum TFTPTransferModes : std::uint8_t { tmDefault = 0, tmASCII = 1, tmBinary = 2 };
+
+enum TPIDirections : std::uint8_t { pidCommand = 0, pidReply = 1, pidInfo = 2 };
+
+class EFTP : public ECorvidBase {
+public:
+    using ECorvidBase::ECorvidBase;
+};
+
+using TPITrailEvent = std::function<void(QObject* sender, TPIDirections direction, const std::string& message)>;
+using TDirListEvent = std::function<void(QObject* sender, const std::string& dirEntry)>;
+using TTransferDataEvent = std::function<void(QObject* sender, std::int64_t bytesTransferred, const std::string& text)>;
+
+class TFTP final : public CIPPortMsg {
+public:
+    // Codes of the component besides the socket errors.
+    static constexpr int ReplyFailed = 141;
+    static constexpr int ConnectionFailed = 142;
+    static constexpr int Busy = 143;
+    static constexpr int UploadFailed = 144;
+    static constexpr int UploadNotStarted = 145;
+    static constexpr int NoDataConnection = 146;
+    static constexpr int LineBreakInArgument = 147;
+    static constexpr int Interrupted = 301;
+
+    explicit TFTP(QObject* owner = nullptr);
+    ~TFTP() override;
+
+    // The action in progress (ftpIdle when none; 12 to 14 while a transfer
+    // mode or directory write runs). Writing performs the action.
+    int Action() const { return m_action; }
+    void SetAction(int action) { PerformAction(action); }
+
+    // Read: PWD when connected (the stored path otherwise or when PWD fails).
+    // Write: CWD, or CDUP for "..".
+    std::string RemotePath();
+    void SetRemotePath(const std::string& path);
+
+    TFTPTransferModes TransferMode() const { return m_transferMode; }
+    void SetTransferMode(TFTPTransferModes mode);
+
+    std::string User;
+    std::string Password;
+    std::string LocalFile;
+    std::string RemoteFile;
+    std::string AltFile;  // the new name of a rename
+
+    TPITrailEvent OnFirePITrail;
+    TDirListEvent OnDirList;
+    TTransferDataEvent OnTransfer;
+    TNotifyEvent OnStartTransfer;
+    TNotifyEvent OnEndTransfer;
+
+    // After a positive final reply, how long a server that has not yet
+    // opened the data connection is given to do so.
+    int DataConnectTimeoutMs = 10000;
+
+    void SetWinsockLoaded(bool value) override;
+    std::exception_ptr CreateError(int code, const std::string& description) override;
+    CDataInterface& DataInterface() { return *m_data; }
+
+protected:
+    void FireConnected(int code) override;
+    void FireDisconnected(int code) override;
+    int WaitIdle(bool& didWork) override;
+
+private:
+    void PerformAction(int action);
+    [[nodiscard]] int runAction(int action);
+    [[nodiscard]] int logon();
+    [[nodiscard]] int logoff();
+    // Nested inside a running action, ABOR is only sent: the server answers
+    // the aborted command first, and the running action reads that answer;
+    // the reply to ABOR itself is read when that action ends.
+    [[nodiscard]] int abort(bool nested);
+    void readAbortReply();
+    [[nodiscard]] int upload();
+    // PORT, the data command, then the end of the data connection.
+    [[nodiscard]] int dataCommand(TTransferKind kind, const std::string& command, const std::string& argument);
+    [[nodiscard]] int sendPort();
+    [[nodiscard]] int waitForDataEnd();
+    // One command and its complete reply: 0, 141 (LastErrorText holds the
+    // reply line), or the wait's code.
+    [[nodiscard]] int DoCommand(const std::string& name, const std::string& data = std::string());
+    // The rest of a reply whose first line the wait ending in code brought.
+    [[nodiscard]] int readReply(int code);
+    void trail(TPIDirections direction, const std::string& text);
+    LRESULT route(const MSG& msg);
+
+    std::unique_ptr<HiddenWindow> m_window;
+    std::unique_ptr<CDataInterface> m_data;
+    std::uint8_t m_action = ftpIdle;
+    TFTPTransferModes m_transferMode = tmDefault;
+    std::string m_remotePath;
+    bool m_abortReplyPending = false;
+};
+
+} // namespace plover

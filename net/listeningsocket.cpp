@@ -1,0 +1,108 @@
+#include "net/listeningsocket.h"
+
+#include "net/ftp.h"
+
+#include <cstdio>
+
+namespace plover {
+
+CListeningSocket::CListeningSocket(TFTP* owner) : CIPPort(owner), m_owner(owner) {}
+
+CListeningSocket::~CListeningSocket()
+{
+    CloseListener();
+}
+
+std::string FormatPortArgument(std::uint32_t address, std::uint16_t port)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%u,%u,%u,%u,%u,%u", (address >> 24) & 0xFF, (address >> 16) & 0xFF,
+                  (address >> 8) & 0xFF, address & 0xFF, port / 256u, port % 256u);
+    return text;
+}
+
+int CListeningSocket::ListenForData(std::uint16_t port)
+{
+    CloseListener();
+    const SOCKET s = Ws.socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (s == INVALID_SOCKET)
+        return Ws.WSAGetLastError();
+    m_listenSocket = s;
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = INADDR_ANY;
+    local.sin_port = Ws.htons(port);
+    if (Ws.bind(s, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0 || Ws.listen(s, 1) != 0
+        || Ws.WSAAsyncSelect(s, WindowHandle(), WM_SOCKET_NOTIFY, FD_ACCEPT) != 0) {
+        const int code = Ws.WSAGetLastError();
+        CloseListener();
+        return code;
+    }
+    return 0;
+}
+
+int CListeningSocket::MakePortArgument(SOCKET controlSocket, std::string& argument)
+{
+    sockaddr_in listener{};
+    int length = sizeof listener;
+    if (Ws.getsockname(m_listenSocket, reinterpret_cast<sockaddr*>(&listener), &length) != 0)
+        return Ws.WSAGetLastError();
+    const std::uint16_t port = Ws.ntohs(listener.sin_port);
+    sockaddr_in control{};
+    length = sizeof control;
+    if (Ws.getsockname(controlSocket, reinterpret_cast<sockaddr*>(&control), &length) != 0)
+        return Ws.WSAGetLastError();
+    argument = FormatPortArgument(Ws.ntohl(control.sin_addr.s_addr), port);
+    return 0;
+}
+
+void CListeningSocket::CloseListener()
+{
+    if (m_listenSocket == INVALID_SOCKET)
+        return;
+    Ws.WSAAsyncSelect(m_listenSocket, WindowHandle(), 0, 0);
+    Ws.closesocket(m_listenSocket);
+    RemoveQueuedMessages(WindowHandle(), WM_SOCKET_NOTIFY, static_cast<WPARAM>(m_listenSocket));
+    m_listenSocket = INVALID_SOCKET;
+}
+
+void CListeningSocket::HandleSocketMessage(const MSG& msg)
+{
+    if (m_listenSocket != INVALID_SOCKET && msg.wParam == static_cast<WPARAM>(m_listenSocket)) {
+        if (WSAGETSELECTEVENT(msg.lParam) == FD_ACCEPT)
+            accept();
+        return;
+    }
+    CIPPort::HandleSocketMessage(msg);
+}
+
+void CListeningSocket::accept()
+{
+    sockaddr_in peer{};
+    int length = sizeof peer;
+    const SOCKET s = Ws.accept(m_listenSocket, reinterpret_cast<sockaddr*>(&peer), &length);
+    // Only the server may connect: a connection from another address (port
+    // theft) is closed and the listener keeps waiting for the real one.
+    if (s != INVALID_SOCKET && m_owner && peer.sin_addr.s_addr != m_owner->RemoteAddress()) {
+        Ws.closesocket(s);
+        return;
+    }
+    // One listener serves exactly one connection.
+    CloseListener();
+    if (s == INVALID_SOCKET) {
+        FireError(311, "Failed to accept new socket.");
+        return;
+    }
+    AdoptSocket(s);
+    if (Ws.WSAAsyncSelect(s, WindowHandle(), WM_SOCKET_NOTIFY, FD_READ | FD_WRITE | FD_CLOSE) != 0)
+        FireError(312, "Error calling WSAAsyncSelect on new socket.");
+    FireConnected(0);
+}
+
+void CListeningSocket::FireError(int, const std::string&) {}
+void CListeningSocket::FireConnected(int) {}
+void CListeningSocket::FireDisconnected(int) {}
+void CListeningSocket::FireDataIn(const char*, std::int64_t, bool) {}
+void CListeningSocket::FireReadyToSend() {}
+
+} // namespace plover

@@ -1,0 +1,38 @@
+// The socket library the engine binds at run time: the platform's own
+// sockets (IPv4) behind the Windows Sockets 1.1 function table, with errno
+// translated to the Windows Sockets error numbers and WSAAsyncSelect
+// emulated on Qt socket notifiers.
+//
+// Readiness follows the Windows re-enabling rules: FD_READ is posted once and
+// recorded again only after the next recv; FD_ACCEPT likewise after accept;
+// FD_WRITE after a connect and then only after a send that would block;
+// FD_CLOSE once, when the peer's close is reached (after the data before it
+// has been read), with the error number in the high word. A socket is
+// driven from the thread that called WSAAsyncSelect for it.
+#pragma once
+
+#include "net/wsapi.h"
+
+#include <string>
+
+namespace plover {
+
+// The stand-ins for LoadLibrary and GetProcAddress-by-ordinal. Only the
+// design's library name is known; the module handle is never released.
+void* LoadWinsockModule(const std::string& fileName);
+void* GetWinsockProcAddress(void* module, int ordinal);
+
+// Maps an errno value (of a socket call) onto a Windows Sockets number.
+int WinsockErrorFromErrno(int err);
+
+// Test hooks: make the library missing, let WSAStartup answer another
+// version (low byte major, high byte minor; 0 = the normal 1.1), or make
+// one ordinal fail to resolve (0 = none).
+namespace winsock_testing {
+void SetLibraryMissing(bool missing);
+void SetStartupVersion(std::uint16_t version);
+void SetMissingOrdinal(int ordinal);
+void Reset();
+} // namespace winsock_testing
+
+} // namespace plover

@@ -1,0 +1,214 @@
+// TFTP against scripted servers: replies and timing that a real server
+// does not produce.
+#include "tests/net/ftp_fixture.h"
+
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace plover::test {
+namespace {
+
+class ScriptedFtpTest : public FtpTest {
+protected:
+    // Starts a server that plays the JSON steps.
+    uint16_t serve(const std::string& steps)
+    {
+        WriteFileBytes(Root + "/script.json", steps);
+        server = std::make_unique<ServerProcess>(
+            ServerScript("scripted_ftp.py"),
+            QStringList{"--script", QString::fromStdString(Root + "/script.json"), "--transcript",
+                        QString::fromStdString(Root + "/transcript")},
+            Root + "/scripted.port");
+        EXPECT_NE(server->Port(), 0) << server->Output();
+        return server->Port();
+    }
+    // The command lines the server received, once it has finished.
+    std::string transcript()
+    {
+        ftp.reset();  // closes the control connection, so the server ends
+        if (server)
+            server->WaitForExit(15000);
+        return ReadFileBytes(Root + "/transcript");
+    }
+    std::unique_ptr<ServerProcess> server;
+    std::unique_ptr<TFTP> ftp;
+};
+
+const char* const logonSteps = R"(
+  {"reply": ["USER", "331 Password required\r\n"]},
+  {"reply": ["PASS", "230 Logged in\r\n"]},
+  {"reply": ["TYPE", "200 Type set\r\n"]})";
+
+TEST_F(ScriptedFtpTest, GreetingContinuationForms)
+{
+    uint16_t port = serve(std::string(R"([
+      {"send": "220-Welcome\r\n  more text\r\nWelcome back\r\n220-still\r\n220 Ready\r\n"},)") + logonSteps + "]");
+    ftp = makeClient(port);
+    EXPECT_EQ(act(*ftp, ftpLogon), "");
+    std::vector<std::string> replies;
+    for (const std::string& t : Trace)
+        if (t.rfind("< ", 0) == 0)
+            replies.push_back(t.substr(2));
+    EXPECT_EQ(replies, (std::vector<std::string>{"220-Welcome", "  more text", "Welcome back", "220-still",
+                                                 "220 Ready", "331 Password required", "230 Logged in",
+                                                 "200 Type set"}));
+    EXPECT_EQ(transcript(), "USER user\nPASS password\nTYPE I\n");
+}
+
+TEST_F(ScriptedFtpTest, UserAnsweredWith230StillSendsPass)
+{
+    uint16_t port = serve(R"([
+      {"send": "220 Hi\r\n"},
+      {"reply": ["USER", "230 No password needed\r\n"]},
+      {"reply": ["PASS", "503 Already logged in\r\n"]}])");
+    ftp = makeClient(port);
+    EXPECT_EQ(act(*ftp, ftpLogon), "141: 503 Already logged in");
+    EXPECT_EQ(transcript(), "USER user\nPASS password\n");
+}
+
+TEST_F(ScriptedFtpTest, PreliminaryReplyIsFollowedByASecondWait)
+{
+    uint16_t port = serve(std::string(R"([{"send": "220 Hi\r\n"},)") + logonSteps + R"(,
+      {"reply": ["MKD", "150 thinking\r\n"]},
+      {"sleep": 0.2},
+      {"send": "257 \"made\" created\r\n"}])");
+    ftp = makeClient(port);
+    ftp->RemoteFile = "made";
+    EXPECT_EQ(act(*ftp, ftpMakeDirectory), "");
+}
+
+TEST_F(ScriptedFtpTest, PwdReplyParsing)
+{
+    uint16_t port = serve(std::string(R"([{"send": "220 Hi\r\n"},)") + logonSteps + R"(,
+      {"reply": ["PWD", "257 \"/pub/incoming\" is the current directory\r\n"]},
+      {"reply": ["PWD", "257 /no/quotes here\r\n"]},
+      {"reply": ["PWD", "550 no\r\n"]}])");
+    ftp = makeClient(port);
+    ASSERT_EQ(act(*ftp, ftpLogon), "");
+    EXPECT_EQ(ftp->RemotePath(), "/pub/incoming");
+    EXPECT_EQ(ftp->RemotePath(), "no/quotes here");  // the first five characters are dropped
+    EXPECT_EQ(ftp->RemotePath(), "no/quotes here");  // a failed PWD keeps the old value
+}
+
+TEST_F(ScriptedFtpTest, ServerClosingWith421WhileAReplyIsAwaited)
+{
+    uint16_t port = serve(std::string(R"([{"send": "220 Hi\r\n"},)") + logonSteps + R"(,
+      {"expect": "DELE"},
+      {"send": "421 Service closing\r\n"},
+      {"close": true}])");
+    ftp = makeClient(port);
+    ASSERT_EQ(act(*ftp, ftpLogon), "");
+    ftp->RemoteFile = "x";
+    EXPECT_EQ(act(*ftp, ftpDeleteFile), "141: 421 Service closing");
+}
+
+TEST_F(ScriptedFtpTest, ServerClosingWithoutAReplyEndsTheWaitWith301)
+{
+    uint16_t port = serve(std::string(R"([{"send": "220 Hi\r\n"},)") + logonSteps + R"(,
+      {"expect": "DELE"},
+      {"close": true}])");
+    ftp = makeClient(port);
+    ASSERT_EQ(act(*ftp, ftpLogon), "");
+    ftp->RemoteFile = "x";
+    EXPECT_EQ(act(*ftp, ftpDeleteFile), "301: Interrupted");
+    EXPECT_FALSE(ftp->Connected());
+}
+
+TEST_F(ScriptedFtpTest, SilentServerIsInterruptedByTheUser)
+{
+    uint16_t port = serve(std::string(R"([{"send": "220 Hi\r\n"},)") + logonSteps + R"(,
+      {"expect": "DELE"},
+      {"wait_eof": 20}])");
+    ftp = makeClient(port);
+    ASSERT_EQ(act(*ftp, ftpLogon), "");
+    ftp->RemoteFile = "x";
+    QTimer::singleShot(300, [&] { act(*ftp, ftpIdle); });
+    EXPECT_EQ(act(*ftp, ftpDeleteFile), "301: Interrupted");
+    EXPECT_TRUE(ftp->Connected());  // an interrupt leaves the control connection open
+}
+
+TEST_F(ScriptedFtpTest, DataClosedAfterTheFinalReplyIsStillReadCompletely)
+{
+    uint16_t port = serve(std::string(R"([{"send": "220 Hi\r\n"},)") + logonSteps + R"(,
+      {"reply": ["PORT", "200 PORT ok\r\n"]},
+      {"reply": ["RETR", "150 Opening\r\n"]},
+      {"data_connect": true},
+      {"data_send_zeros": 300000},
+      {"send": "226 Transfer complete\r\n"},
+      {"sleep": 0.3},
+      {"data_send_zeros": 1000},
+      {"data_close": true}])");
+    ftp = makeClient(port);
+    ftp->RemoteFile = "f";
+    ftp->LocalFile = LocalDir + "/f";
+    EXPECT_EQ(act(*ftp, ftpDownload), "");
+    // The action returned after the data connection's close: nothing is lost.
+    EXPECT_EQ(ReadFileBytes(LocalDir + "/f").size(), 301000u);
+    EXPECT_EQ(Events.back(), "end");
+    EXPECT_EQ(LastCount, 301000);
+}
+
+TEST_F(ScriptedFtpTest, DataClosedBeforeTheFinalReply)
+{
+    uint16_t port = serve(std::string(R"([{"send": "220 Hi\r\n"},)") + logonSteps + R"(,
+      {"reply": ["PORT", "200 PORT ok\r\n"]},
+      {"reply": ["LIST", "150 Opening\r\n"]},
+      {"data_connect": true},
+      {"data_send": "first\r\nsecond\nlast without end"},
+      {"data_close": true},
+      {"sleep": 0.3},
+      {"send": "226 Transfer complete\r\n"}])");
+    ftp = makeClient(port);
+    EXPECT_EQ(act(*ftp, ftpListDirectoryLong), "");
+    EXPECT_EQ(DirLines, (std::vector<std::string>{"first", "second", "last without end"}));
+    EXPECT_EQ(Events, (std::vector<std::string>{"start", "end"}));
+}
+
+TEST_F(ScriptedFtpTest, NegativeReplyWithoutDataConnectionClosesTheListener)
+{
+    uint16_t port = serve(std::string(R"([{"send": "220 Hi\r\n"},)") + logonSteps + R"(,
+      {"reply": ["PORT", "200 PORT ok\r\n"]},
+      {"reply": ["RETR", "425 Can't open data connection\r\n"]}])");
+    ftp = makeClient(port);
+    ftp->RemoteFile = "f";
+    ftp->LocalFile = LocalDir + "/f";
+    EXPECT_EQ(act(*ftp, ftpDownload), "141: 425 Can't open data connection");
+    EXPECT_FALSE(ftp->DataInterface().Listening());
+    EXPECT_FALSE(FileExists(LocalDir + "/f"));
+}
+
+TEST_F(ScriptedFtpTest, PositiveReplyWithoutDataConnectionDoesNotWaitForever)
+{
+    uint16_t port = serve(std::string(R"([{"send": "220 Hi\r\n"},)") + logonSteps + R"(,
+      {"reply": ["PORT", "200 PORT ok\r\n"]},
+      {"reply": ["RETR", "226 Nothing to send\r\n"]}])");
+    ftp = makeClient(port);
+    ftp->RemoteFile = "f";
+    ftp->LocalFile = LocalDir + "/f";
+    ftp->DataConnectTimeoutMs = 500;
+    std::string error = act(*ftp, ftpDownload);
+    EXPECT_EQ(error.rfind("146: ", 0), 0u) << error;
+    EXPECT_FALSE(ftp->DataInterface().Listening());
+}
+
+TEST_F(ScriptedFtpTest, LocalFileThatCannotBeCreatedFailsTheDownload)
+{
+    uint16_t port = serve(std::string(R"([{"send": "220 Hi\r\n"},)") + logonSteps + R"(,
+      {"reply": ["PORT", "200 PORT ok\r\n"]},
+      {"reply": ["RETR", "150 Opening\r\n"]},
+      {"data_connect": true},
+      {"data_send_zeros": 5000},
+      {"sleep": 0.2},
+      {"send": "226 Transfer complete\r\n"},
+      {"data_close": true}])");
+    ftp = makeClient(port);
+    ftp->RemoteFile = "f";
+    ftp->LocalFile = LocalDir + "/no such folder/f";
+    std::string error = act(*ftp, ftpDownload);
+    EXPECT_EQ(error, "2: Error opening local file.");
+    ASSERT_FALSE(Errors.empty());
+    EXPECT_EQ(Errors.front(), "2: Error opening local file.");
+}
+
+} // namespace
+} // namespace plover::test

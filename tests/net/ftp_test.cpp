@@ -1,0 +1,360 @@
+// TFTP against a real FTP server (pyftpdlib on 127.0.0.1, active mode).
+#include "tests/net/ftp_fixture.h"
+
+#include <QTimer>
+#include <algorithm>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <random>
+
+namespace plover::test {
+namespace {
+
+std::string randomBytes(std::size_t n, unsigned seed)
+{
+    std::mt19937 gen(seed);
+    std::string s(n, '\0');
+    for (char& c : s)
+        c = static_cast<char>(gen() & 0xFF);
+    return s;
+}
+
+// Compares file contents without printing megabytes of bytes on failure.
+::testing::AssertionResult sameBytes(const std::string& actual, const std::string& expected)
+{
+    if (actual == expected)
+        return ::testing::AssertionSuccess();
+    std::size_t i = 0;
+    while (i < actual.size() && i < expected.size() && actual[i] == expected[i])
+        ++i;
+    return ::testing::AssertionFailure() << "sizes " << actual.size() << " and " << expected.size()
+                                         << ", first difference at byte " << i;
+}
+
+bool contains(const std::vector<std::string>& v, const std::string& s)
+{
+    return std::find(v.begin(), v.end(), s) != v.end();
+}
+
+class FtpServerTest : public FtpTest {
+protected:
+    void SetUp() override
+    {
+        FtpTest::SetUp();
+        server = std::make_unique<FtpServer>(ServerRoot);
+        ASSERT_NE(server->Port(), 0) << server->Output();
+    }
+    void TearDown() override
+    {
+        server.reset();
+        FtpTest::TearDown();
+    }
+    std::unique_ptr<FtpServer> server;
+};
+
+TEST_F(FtpServerTest, LogonSendsUserPassAndTypeAndLogoffCloses)
+{
+    auto ftp = makeClient(server->Port());
+    ftp->SetTransferMode(tmBinary);  // stored while disconnected
+    EXPECT_EQ(act(*ftp, ftpLogon), "");
+    EXPECT_TRUE(ftp->Connected());
+    EXPECT_EQ(ftp->Action(), ftpIdle);
+    auto sent = commandsSent();
+    ASSERT_GE(sent.size(), 3u);
+    EXPECT_EQ(sent[0], "USER user");
+    EXPECT_EQ(sent[1].rfind("PASS", 0), 0u);
+    EXPECT_EQ(sent[2], "TYPE I");
+    EXPECT_TRUE(contains(Trace, "* Connecting to FTP server."));
+    EXPECT_TRUE(contains(Trace, "* Connected."));
+    // The greeting is taken as a reply.
+    EXPECT_EQ(Trace[2].rfind("< 220", 0), 0u);
+
+    EXPECT_EQ(act(*ftp, ftpLogoff), "");
+    EXPECT_FALSE(ftp->Connected());
+    EXPECT_EQ(commandsSent().back(), "QUIT");
+    EXPECT_TRUE(contains(Trace, "* Disconnected."));
+}
+
+TEST_F(FtpServerTest, WrongPasswordFailsWithTheServersLine)
+{
+    auto ftp = makeClient(server->Port(), "user", "wrong");
+    std::string error = act(*ftp, ftpLogon);
+    EXPECT_EQ(error.rfind("141: 530 ", 0), 0u) << error;
+    EXPECT_TRUE(ftp->Connected());  // the control connection stays open
+    EXPECT_EQ(ftp->LastError, 141);
+}
+
+TEST_F(FtpServerTest, PasswordIsKeptOutOfTheTrace)
+{
+    auto ftp = makeClient(server->Port(), "user", "password");
+    ASSERT_EQ(act(*ftp, ftpLogon), "");
+    EXPECT_TRUE(contains(Trace, "> PASS ****"));
+    for (const std::string& c : commandsSent())
+        EXPECT_EQ(c.find("password"), std::string::npos) << c;
+}
+
+TEST_F(FtpServerTest, DownloadBeforeLogonLogsOnFirstAndFailedLogonSendsNothingMore)
+{
+    test::WriteFileBytes(ServerRoot + "/a.bin", randomBytes(100000, 1));
+    auto ftp = makeClient(server->Port());
+    ftp->RemoteFile = "a.bin";
+    ftp->LocalFile = LocalDir + "/a.bin";
+    EXPECT_EQ(act(*ftp, ftpDownload), "");
+    EXPECT_TRUE(sameBytes(test::ReadFileBytes(LocalDir + "/a.bin"), randomBytes(100000, 1)));
+    auto sent = commandsSent();
+    EXPECT_EQ(sent.front(), "USER user");
+    EXPECT_EQ(sent.back(), "RETR a.bin");
+
+    Trace.clear();
+    auto bad = makeClient(server->Port(), "user", "wrong");
+    bad->RemoteFile = "a.bin";
+    bad->LocalFile = LocalDir + "/b.bin";
+    std::string error = bad->Connected() ? "" : act(*bad, ftpDownload);
+    EXPECT_EQ(error.rfind("141: 530", 0), 0u) << error;
+    for (const std::string& c : commandsSent()) {
+        EXPECT_EQ(c.rfind("PORT", 0), std::string::npos) << c;
+        EXPECT_EQ(c.rfind("RETR", 0), std::string::npos) << c;
+    }
+    EXPECT_FALSE(test::FileExists(LocalDir + "/b.bin"));
+}
+
+TEST_F(FtpServerTest, DownloadToFileFiresTheTransferEventsInOrder)
+{
+    const std::string content = randomBytes(3 * 1024 * 1024 + 17, 2);
+    test::WriteFileBytes(ServerRoot + "/big.bin", content);
+    auto ftp = makeClient(server->Port());
+    ASSERT_EQ(act(*ftp, ftpLogon), "");
+    ftp->RemoteFile = "big.bin";
+    ftp->LocalFile = LocalDir + "/big.bin";
+    EXPECT_EQ(act(*ftp, ftpDownload), "");
+    // The action returns only once the data connection and the file are closed.
+    ASSERT_FALSE(Events.empty());
+    EXPECT_EQ(Events.front(), "start");
+    EXPECT_EQ(Events.back(), "end");
+    EXPECT_EQ(LastCount, static_cast<int64_t>(content.size()));
+    EXPECT_TRUE(sameBytes(test::ReadFileBytes(LocalDir + "/big.bin"), content));
+    auto sent = commandsSent();
+    ASSERT_GE(sent.size(), 2u);
+    EXPECT_EQ(sent[sent.size() - 2].rfind("PORT 127,0,0,1,", 0), 0u);
+    EXPECT_EQ(sent.back(), "RETR big.bin");
+}
+
+TEST_F(FtpServerTest, DownloadToTextCreatesNoFile)
+{
+    test::WriteFileBytes(ServerRoot + "/notes.txt", "line one\r\nline two\r\n");
+    auto ftp = makeClient(server->Port());
+    ftp->RemoteFile = "notes.txt";
+    ftp->LocalFile = "";
+    EXPECT_EQ(act(*ftp, ftpDownload), "");
+    EXPECT_EQ(Text, "line one\r\nline two\r\n");
+    EXPECT_EQ(LastCount, 20);
+    EXPECT_TRUE(std::filesystem::is_empty(LocalDir));
+}
+
+TEST_F(FtpServerTest, BackToBackDownloadsLoseNoBytes)
+{
+    std::vector<std::string> contents;
+    for (unsigned i = 0; i < 5; ++i) {
+        contents.push_back(randomBytes(200000 + i * 7919, 10 + i));
+        test::WriteFileBytes(ServerRoot + "/f" + std::to_string(i), contents.back());
+    }
+    auto ftp = makeClient(server->Port());
+    ASSERT_EQ(act(*ftp, ftpLogon), "");
+    for (unsigned i = 0; i < 5; ++i) {
+        ftp->RemoteFile = "f" + std::to_string(i);
+        ftp->LocalFile = LocalDir + "/f" + std::to_string(i);
+        ASSERT_EQ(act(*ftp, ftpDownload), "") << i;
+        EXPECT_TRUE(sameBytes(test::ReadFileBytes(ftp->LocalFile), contents[i])) << i;
+    }
+    EXPECT_EQ(std::count(Events.begin(), Events.end(), "end"), 5);
+}
+
+TEST_F(FtpServerTest, UploadsIncludingAnEmptyFileArriveByteForByte)
+{
+    const std::string content = randomBytes(1024 * 1024 + 3, 3);
+    test::WriteFileBytes(LocalDir + "/up.bin", content);
+    test::WriteFileBytes(LocalDir + "/empty", "");
+    auto ftp = makeClient(server->Port());
+    ftp->LocalFile = LocalDir + "/up.bin";
+    ftp->RemoteFile = "up.bin";
+    EXPECT_EQ(act(*ftp, ftpUpload), "");
+    EXPECT_TRUE(sameBytes(test::ReadFileBytes(ServerRoot + "/up.bin"), content));
+    EXPECT_EQ(LastCount, static_cast<int64_t>(content.size()));
+    EXPECT_EQ(Events.back(), "end");
+
+    Events.clear();
+    ftp->LocalFile = LocalDir + "/empty";
+    ftp->RemoteFile = "empty";
+    EXPECT_EQ(act(*ftp, ftpUpload), "");
+    EXPECT_TRUE(test::FileExists(ServerRoot + "/empty"));
+    EXPECT_EQ(test::ReadFileBytes(ServerRoot + "/empty"), "");
+    EXPECT_EQ(Events, (std::vector<std::string>{"start", "end"}));
+}
+
+TEST_F(FtpServerTest, UploadOfAMissingOrUnnamedFileFailsBeforeAnyDataCommand)
+{
+    auto ftp = makeClient(server->Port());
+    ASSERT_EQ(act(*ftp, ftpLogon), "");
+    Trace.clear();
+    ftp->LocalFile = "";
+    EXPECT_EQ(act(*ftp, ftpUpload), "145: Please specify a local file for upload.");
+    ftp->LocalFile = LocalDir + "/missing";
+    EXPECT_EQ(act(*ftp, ftpUpload), "145: Error reading from local file.");
+    EXPECT_TRUE(commandsSent().empty());
+}
+
+TEST_F(FtpServerTest, ListingsDeliverOneLinePerEntry)
+{
+    std::filesystem::create_directories(ServerRoot + "/sub dir");
+    test::WriteFileBytes(ServerRoot + "/one.txt", "1");
+    test::WriteFileBytes(ServerRoot + "/two.txt", "22");
+    auto ftp = makeClient(server->Port());
+    EXPECT_EQ(act(*ftp, ftpListDirectory), "");
+    std::sort(DirLines.begin(), DirLines.end());
+    EXPECT_EQ(DirLines, (std::vector<std::string>{"one.txt", "sub dir", "two.txt"}));
+    EXPECT_EQ(commandsSent().back(), "NLST");
+
+    DirLines.clear();
+    EXPECT_EQ(act(*ftp, ftpListDirectoryLong), "");
+    ASSERT_EQ(DirLines.size(), 3u);
+    bool sawDir = false;
+    for (const std::string& l : DirLines) {
+        EXPECT_EQ(l.find('\r'), std::string::npos);
+        sawDir |= l[0] == 'd' && l.size() > 7 && l.substr(l.size() - 7) == "sub dir";
+    }
+    EXPECT_TRUE(sawDir);
+    EXPECT_EQ(commandsSent().back(), "LIST");
+}
+
+TEST_F(FtpServerTest, RenameDeleteMakeAndRemoveDirectory)
+{
+    test::WriteFileBytes(ServerRoot + "/old.txt", "x");
+    auto ftp = makeClient(server->Port());
+    ftp->RemoteFile = "old.txt";
+    ftp->AltFile = "new.txt";
+    EXPECT_EQ(act(*ftp, ftpRenameFile), "");
+    EXPECT_TRUE(test::FileExists(ServerRoot + "/new.txt"));
+    EXPECT_FALSE(test::FileExists(ServerRoot + "/old.txt"));
+
+    ftp->RemoteFile = "new.txt";
+    EXPECT_EQ(act(*ftp, ftpDeleteFile), "");
+    EXPECT_FALSE(test::FileExists(ServerRoot + "/new.txt"));
+    std::string error = act(*ftp, ftpDeleteFile);
+    EXPECT_EQ(error.rfind("141: 550", 0), 0u) << error;
+
+    ftp->RemoteFile = "made";
+    EXPECT_EQ(act(*ftp, ftpMakeDirectory), "");
+    EXPECT_TRUE(std::filesystem::is_directory(ServerRoot + "/made"));
+    EXPECT_EQ(act(*ftp, ftpRemoveDirectory), "");
+    EXPECT_FALSE(test::FileExists(ServerRoot + "/made"));
+    auto sent = commandsSent();
+    EXPECT_TRUE(contains(sent, "RNFR old.txt"));
+    EXPECT_TRUE(contains(sent, "RNTO new.txt"));
+    EXPECT_TRUE(contains(sent, "MKD made"));
+    EXPECT_TRUE(contains(sent, "RMD made"));
+}
+
+TEST_F(FtpServerTest, RemotePathChangesWithCwdAndCdupAndReadsPwd)
+{
+    std::filesystem::create_directories(ServerRoot + "/pub/incoming");
+    auto ftp = makeClient(server->Port());
+    ASSERT_EQ(act(*ftp, ftpLogon), "");
+    EXPECT_EQ(ftp->RemotePath(), "/");
+    ftp->SetRemotePath("pub/incoming");
+    EXPECT_EQ(ftp->RemotePath(), "/pub/incoming");
+    ftp->SetRemotePath("..");
+    EXPECT_EQ(ftp->RemotePath(), "/pub");
+    auto sent = commandsSent();
+    EXPECT_TRUE(contains(sent, "CWD pub/incoming"));
+    EXPECT_TRUE(contains(sent, "CDUP"));
+    EXPECT_THROW(ftp->SetRemotePath("nowhere"), EFTP);
+    EXPECT_EQ(ftp->RemotePath(), "/pub");
+}
+
+TEST_F(FtpServerTest, TransferModeSendsTypeWhenConnected)
+{
+    auto ftp = makeClient(server->Port());
+    ftp->SetTransferMode(tmASCII);
+    EXPECT_TRUE(commandsSent().empty());  // stored only
+    ASSERT_EQ(act(*ftp, ftpLogon), "");
+    EXPECT_EQ(commandsSent().back(), "TYPE A");
+    ftp->SetTransferMode(tmBinary);
+    EXPECT_EQ(commandsSent().back(), "TYPE I");
+    EXPECT_EQ(ftp->TransferMode(), tmBinary);
+    EXPECT_THROW(ftp->SetTransferMode(static_cast<TFTPTransferModes>(7)), Exception);
+}
+
+TEST_F(FtpServerTest, ArgumentsWithLineBreaksAreRefused)
+{
+    auto ftp = makeClient(server->Port());
+    ASSERT_EQ(act(*ftp, ftpLogon), "");
+    Trace.clear();
+    ftp->RemoteFile = "x\r\nDELE important";
+    std::string error = act(*ftp, ftpDeleteFile);
+    EXPECT_FALSE(error.empty());
+    EXPECT_TRUE(commandsSent().empty());
+}
+
+TEST_F(FtpServerTest, ActionFromOnEndTransferOfAnUploadIsBusy)
+{
+    test::WriteFileBytes(LocalDir + "/u.txt", "upload");
+    auto ftp = makeClient(server->Port());
+    ASSERT_EQ(act(*ftp, ftpLogon), "");
+    std::string inner;
+    ftp->OnEndTransfer = [&](QObject*) {
+        ftp->RemoteFile = "u.txt";
+        inner = act(*ftp, ftpDeleteFile);
+    };
+    ftp->LocalFile = LocalDir + "/u.txt";
+    ftp->RemoteFile = "u.txt";
+    EXPECT_EQ(act(*ftp, ftpUpload), "");
+    EXPECT_EQ(inner, "143: Busy performing current action.");
+    EXPECT_TRUE(test::FileExists(ServerRoot + "/u.txt"));
+}
+
+TEST_F(FtpServerTest, AbortDuringALongDownloadEndsIt)
+{
+    test::WriteFileBytes(ServerRoot + "/huge.bin", std::string(64 * 1024 * 1024, 'z'));
+    auto ftp = makeClient(server->Port());
+    ASSERT_EQ(act(*ftp, ftpLogon), "");
+    bool aborted = false;
+    std::string abortError = "not run";
+    ftp->OnTransfer = [&](QObject*, int64_t count, const std::string&) {
+        LastCount = count;
+        if (!aborted && count > 1024 * 1024) {
+            aborted = true;
+            abortError = act(*ftp, ftpAbort);
+        }
+    };
+    ftp->RemoteFile = "huge.bin";
+    ftp->LocalFile = LocalDir + "/huge.bin";
+    // The download ends with the server's answer to the broken transfer.
+    const std::string downloadError = act(*ftp, ftpDownload);
+    EXPECT_TRUE(aborted);
+    EXPECT_EQ(abortError, "");
+    EXPECT_TRUE(downloadError.empty() || downloadError.rfind("141: 4", 0) == 0) << downloadError;
+    EXPECT_TRUE(contains(commandsSent(), "ABOR"));
+    EXPECT_LT(LastCount, 64 * 1024 * 1024);
+    // The connection is still usable afterwards.
+    EXPECT_EQ(ftp->RemotePath(), "/");
+}
+
+TEST_F(FtpServerTest, IdleInterruptsAWaitWith301)
+{
+    auto ftp = makeClient(server->Port());
+    ASSERT_EQ(act(*ftp, ftpLogon), "");
+    // The server sends nothing back for NOOP-like silence: wait for a reply
+    // to an unanswered read by listing a directory while interrupting at once.
+    QTimer::singleShot(0, [&] { act(*ftp, ftpIdle); });
+    std::string error = act(*ftp, ftpListDirectoryLong);
+    EXPECT_EQ(error, "301: Interrupted");
+}
+
+TEST(PortArgument, FormatsAddressAndPort)
+{
+    EXPECT_EQ(FormatPortArgument(0x0A000005u, 4660), "10,0,0,5,18,52");
+    EXPECT_EQ(FormatPortArgument(0xC0A80114u, 1050), "192,168,1,20,4,26");
+}
+
+} // namespace
+} // namespace plover::test
