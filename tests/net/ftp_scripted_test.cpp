@@ -3,6 +3,10 @@
 #include "tests/net/ftp_fixture.h"
 
 #include <QTimer>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 namespace plover::test {
@@ -208,6 +212,24 @@ TEST_F(ScriptedFtpTest, LocalFileThatCannotBeCreatedFailsTheDownload)
     EXPECT_EQ(error, "2: Error opening local file.");
     ASSERT_FALSE(Errors.empty());
     EXPECT_EQ(Errors.front(), "2: Error opening local file.");
+}
+
+TEST_F(FtpTest, RefusedConnectionFiresOnError142AndFailsTheLogon)
+{
+    // A port nobody listens on: bind one, then let it go.
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    socklen_t len = sizeof addr;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+    ::close(fd);
+
+    auto ftp = makeClient(ntohs(addr.sin_port));
+    EXPECT_EQ(act(*ftp, ftpLogon), "10061: Interrupted.");
+    EXPECT_EQ(Errors, (std::vector<std::string>{"142: Failed to connect: [10061] Connection refused."}));
+    EXPECT_FALSE(ftp->Connected());
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <fstream>
 #include <random>
 
 namespace plover::test {
@@ -167,6 +168,37 @@ TEST_F(FtpServerTest, BackToBackDownloadsLoseNoBytes)
         EXPECT_TRUE(sameBytes(test::ReadFileBytes(ftp->LocalFile), contents[i])) << i;
     }
     EXPECT_EQ(std::count(Events.begin(), Events.end(), "end"), 5);
+}
+
+TEST_F(FtpServerTest, TransferBeyondFourGibibytesCountsInSixtyFourBits)
+{
+    // A sparse file: zeros, then a marker past the 4 GiB line.
+    const int64_t size = (int64_t{4} << 30) + 1024 * 1024;
+    { std::ofstream create(ServerRoot + "/huge.bin"); }
+    std::filesystem::resize_file(ServerRoot + "/huge.bin", size - 4);
+    {
+        std::ofstream out(ServerRoot + "/huge.bin", std::ios::binary | std::ios::app);
+        out << "END!";
+    }
+    auto ftp = makeClient(server->Port());
+    int64_t received = 0;
+    int64_t nonZero = 0;
+    std::string tail;
+    ftp->OnTransfer = [&](QObject*, int64_t count, const std::string& text) {
+        LastCount = count;
+        received += static_cast<int64_t>(text.size());
+        for (char c : text)
+            nonZero += c != 0;
+        const std::string joined = tail + text.substr(text.size() > 4 ? text.size() - 4 : 0);
+        tail = joined.substr(joined.size() > 4 ? joined.size() - 4 : 0);
+    };
+    ftp->RemoteFile = "huge.bin";
+    ftp->LocalFile = "";  // to text: nothing lands on the disk
+    EXPECT_EQ(act(*ftp, ftpDownload), "");
+    EXPECT_EQ(LastCount, size);
+    EXPECT_EQ(received, size);
+    EXPECT_EQ(nonZero, 4);
+    EXPECT_EQ(tail, "END!");
 }
 
 TEST_F(FtpServerTest, UploadsIncludingAnEmptyFileArriveByteForByte)
