@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 int main(int argc, char** argv)
@@ -18,6 +19,12 @@ int main(int argc, char** argv)
     const std::string mode = argv[1];
     plover::TFTP ftp;
     std::int64_t bytes = 0;
+    const auto t0 = std::chrono::steady_clock::now();
+    if (std::getenv("FTPCLIENT_TRACE"))
+        ftp.OnFirePITrail = [t0](QObject*, plover::TPIDirections, const std::string& text) {
+            std::fprintf(stderr, "%8.3f %s\n",
+                         std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(), text.c_str());
+        };
     ftp.OnTransfer = [&bytes](QObject*, std::int64_t count, const std::string&) { bytes = count; };
     try {
         ftp.SetWinsockLoaded(true);
@@ -32,8 +39,10 @@ int main(int argc, char** argv)
         const auto start = std::chrono::steady_clock::now();
         ftp.SetAction(mode == "put" ? plover::ftpUpload : plover::ftpDownload);
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const auto end = std::chrono::steady_clock::now();
         ftp.SetAction(plover::ftpLogoff);
-        std::printf("%lld %.3f\n", static_cast<long long>(bytes), seconds);
+        const double logoff = std::chrono::duration<double>(std::chrono::steady_clock::now() - end).count();
+        std::printf("%lld %.3f %.3f\n", static_cast<long long>(bytes), seconds, logoff);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "ftpclient: %s\n", e.what());
         return 1;

@@ -21,6 +21,7 @@ void CDataInterface::SetTransferKind(TTransferKind kind)
     m_kind = kind;
     m_fileError.reset();
     m_uploadReleased = false;
+    m_pendingOffset = m_pendingLength = 0;
     if (kind == tkListing) {
         SetReceiveCapacity(LineCapacity);
         SetEOL("\r\n");
@@ -100,38 +101,41 @@ int CDataInterface::PumpUpload(bool& didWork)
 {
     if (m_kind != tkUpload || !m_uploadReleased || !m_file.IsOpen())
         return 0;
-    const std::int64_t size = m_file.Size();
-    if (m_byteCount >= size) {
-        // All sent: closing our end tells the server the file is complete.
-        if (m_file.Close() != 0)
-            fileFailed(CFileStream::CloseFailed, "Error closing local file.");
-        SetConnected(false);
-        didWork = true;
-        return 0;
-    }
-    if (!m_sendBuffer)
-        m_sendBuffer = std::make_unique<char[]>(BlockSize);
-    const std::int64_t n = std::min<std::int64_t>(size - m_byteCount, BlockSize);
-    if (m_file.Read(m_sendBuffer.get(), n) != 0) {
-        m_owner->LastErrorText = "Error reading from local file.";
-        return 144;
-    }
-    const int code = SendBlock(m_sendBuffer.get(), n, 0);
-    if (code == WSAEWOULDBLOCK) {
-        // Step back over what the socket did not take; it is read again.
-        const std::int64_t position = m_file.SeekRelative(BytesSent() - n);
-        if (position < 0) {
-            m_owner->LastErrorText = "Error seeking in local file.";
+    if (m_pendingLength == 0) {
+        const std::int64_t size = m_file.Size();
+        if (m_byteCount >= size) {
+            // All sent: closing our end tells the server the file is complete.
+            if (m_file.Close() != 0)
+                fileFailed(CFileStream::CloseFailed, "Error closing local file.");
+            SetConnected(false);
+            didWork = true;
+            return 0;
+        }
+        if (!m_sendBuffer)
+            m_sendBuffer = std::make_unique<char[]>(BlockSize);
+        const std::int64_t n = std::min<std::int64_t>(size - m_byteCount, BlockSize);
+        if (m_file.Read(m_sendBuffer.get(), n) != 0) {
+            m_owner->LastErrorText = "Error reading from local file.";
             return 144;
         }
-        if (BytesSent() == 0)
-            return 0;
-        m_byteCount = position;
-    } else if (code != 0) {
-        return code;
-    } else {
-        m_byteCount += n;
+        m_pendingOffset = 0;
+        m_pendingLength = n;
     }
+    // What the socket does not take stays in the buffer for the next turn,
+    // so the byte count never includes untaken bytes and nothing is read twice.
+    const int code = SendBlock(m_sendBuffer.get() + m_pendingOffset, m_pendingLength, 0);
+    std::int64_t taken = 0;
+    if (code == 0)
+        taken = m_pendingLength;
+    else if (code == WSAEWOULDBLOCK)
+        taken = BytesSent();
+    else
+        return code;
+    if (taken == 0)
+        return 0;  // the socket is full: FD_WRITE wakes the wait again
+    m_pendingOffset += taken;
+    m_pendingLength -= taken;
+    m_byteCount += taken;
     didWork = true;
     if (m_owner->OnTransfer)
         m_owner->OnTransfer(m_owner, m_byteCount, std::string());

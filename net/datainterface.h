@@ -39,9 +39,10 @@ public:
     // sent before the data command would be lost.
     void ReleaseUpload() { m_uploadReleased = true; }
 
-    // One turn of an upload, run from the owner's reply wait. 0, 144 (the
-    // owner's LastErrorText says which), or the send's error. didWork is set
-    // when a block went out.
+    // One turn of an upload, run from the owner's reply wait: reads the next
+    // block when the last one has gone, sends what the socket takes. 0, 144
+    // (the owner's LastErrorText says which), or the send's error. didWork is
+    // set when bytes went out.
     [[nodiscard]] int PumpUpload(bool& didWork);
 
     // True while a listener waits or a data connection is open.
@@ -71,6 +72,9 @@ private:
     std::unique_ptr<char[]> m_sendBuffer;
     std::optional<FileError> m_fileError;
     bool m_uploadReleased = false;
+    // The part of the last block read that the socket has not taken yet.
+    std::int64_t m_pendingOffset = 0;
+    std::int64_t m_pendingLength = 0;
 };
 
 } // namespace plover

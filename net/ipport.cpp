@@ -528,14 +528,13 @@ int CIPPortMsg::SendCommand(const std::string& name, const std::string& data, co
     SetAcceptData(false);
     int code = 0;
     if (!name.empty()) {
-        code = SendAll(name);
-        if (code == 0 && !data.empty()) {
-            code = SendAll(" ");
-            if (code == 0)
-                code = SendAll(data);
-        }
-        if (code == 0)
-            code = SendAll(terminator);
+        // One send for the whole line: in pieces, the small tail waits for
+        // the peer's delayed acknowledgement (Nagle), up to 200 ms a command.
+        std::string line = name;
+        if (!data.empty())
+            line += " " + data;
+        line += terminator;
+        code = SendAll(line);
     }
     if (code != 0) {
         m_waiting = false;
