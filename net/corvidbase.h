@@ -52,4 +52,18 @@ public:
     virtual void FireError(int code, const std::string& description);
 };
 
+// Runs a step with RaiseErrors cleared, so the caller can inspect its
+// failure itself; the old value comes back at the end of the scope.
+class QuietErrors final {
+public:
+    explicit QuietErrors(TCorvidBase& c) : m_c(c), m_saved(c.RaiseErrors) { c.RaiseErrors = false; }
+    ~QuietErrors() { m_c.RaiseErrors = m_saved; }
+    QuietErrors(const QuietErrors&) = delete;
+    QuietErrors& operator=(const QuietErrors&) = delete;
+
+private:
+    TCorvidBase& m_c;
+    bool m_saved;
+};
+
 } // namespace plover

@@ -14,19 +14,6 @@ constexpr int actionTypeAscii = 12;
 constexpr int actionTypeBinary = 13;
 constexpr int actionChangeDirectory = 14;
 
-// Runs a step with RaiseErrors cleared, so its failure can be inspected.
-class QuietErrors final {
-public:
-    explicit QuietErrors(TCorvidBase& c) : m_c(c), m_saved(c.RaiseErrors) { c.RaiseErrors = false; }
-    ~QuietErrors() { m_c.RaiseErrors = m_saved; }
-    QuietErrors(const QuietErrors&) = delete;
-    QuietErrors& operator=(const QuietErrors&) = delete;
-
-private:
-    TCorvidBase& m_c;
-    bool m_saved;
-};
-
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 bool hasLineBreak(const std::string& s) { return s.find_first_of("\r\n") != std::string::npos; }

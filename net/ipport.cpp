@@ -8,20 +8,6 @@
 
 namespace plover {
 
-namespace {
-
-// Runs a step whose failure the caller inspects itself.
-class QuietErrors {
-public:
-    explicit QuietErrors(TCorvidBase& c) : m_c(c), m_saved(c.RaiseErrors) { c.RaiseErrors = false; }
-    ~QuietErrors() { m_c.RaiseErrors = m_saved; }
-
-private:
-    TCorvidBase& m_c;
-    bool m_saved;
-};
-
-} // namespace
 
 CIPPort::CIPPort(QObject* owner) : CWinsock(owner) {}
 
