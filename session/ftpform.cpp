@@ -152,6 +152,10 @@ void TFTPForm::buildControls()
     ScrollBox1->setFrameShape(QFrame::NoFrame);
     ScrollBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_commandColumn = new QWidget;
+    // The longest caption ("<- Bkg. Copy") must fit a 75-pixel button.
+    QFont commandFont = font();
+    commandFont.setPixelSize(10);
+    m_commandColumn->setFont(commandFont);
     auto button = [this](const char* name, const char* caption, int top, bool enabled) {
         auto* b = named(new QPushButton(QString::fromUtf8(caption), m_commandColumn), name);
         b->setGeometry(4, top, 75, 22);
@@ -194,16 +198,22 @@ void TFTPForm::buildControls()
     // Status bar with five panels, and the progress bar below it.
     AStatusBar1 = named(new QStatusBar(central), "AStatusBar1");
     AStatusBar1->setSizeGripEnabled(false);
+    // The panels keep their designed widths and are cut at the window's
+    // right edge, so they never hold the window wider than the user makes it.
     static const int widths[5] = {150, 100, 60, 150, 150};
     static const char* const roles[5] = {"Status", "Amount transferred", "Speed", "Time elapsed", "Time left"};
+    auto* panels = new QWidget(AStatusBar1);
+    panels->setMinimumSize(0, 18);
+    int x = 0;
     for (int i = 0; i < 5; ++i) {
-        m_panels[i] = new QLabel(AStatusBar1);
+        m_panels[i] = new QLabel(panels);
         m_panels[i]->setObjectName(QStringLiteral("Panel%1").arg(i));
-        m_panels[i]->setFixedWidth(widths[i]);
+        m_panels[i]->setGeometry(x, 0, widths[i] - 2, 18);
         m_panels[i]->setFrameShape(QFrame::StyledPanel);
         m_panels[i]->setAccessibleName(QString::fromLatin1(roles[i]));
-        AStatusBar1->addWidget(m_panels[i]);
+        x += widths[i];
     }
+    AStatusBar1->addWidget(panels, 1);
     column->addWidget(AStatusBar1);
     ProgressBar1 = named(new QProgressBar(central), "ProgressBar1");
     ProgressBar1->setRange(0, ProgressBarRange);
