@@ -15,6 +15,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QProgressBar>
@@ -398,8 +399,19 @@ TEST_F(FTPFormTest, MousePressesSetDirectionAndEnabledCommands)
     EXPECT_EQ(form->DeleteMenu->text(), "Delete ->");
     EXPECT_FALSE(form->Download->isEnabled());
     selectRows({2});
+    form->lFiles->setFocus();
+    QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+    QApplication::sendEvent(form->lFiles, &down);
+    EXPECT_EQ(form->lFiles->currentIndex().row(), 3);
     EXPECT_EQ(form->Download->text(), "<- Copy");
     EXPECT_FALSE(form->RenameButton->isEnabled());
+
+    // A press in the directory tree turns them local too, and does nothing else.
+    press(remote, rowPoint(4), Qt::LeftButton);
+    EXPECT_EQ(form->Download->text(), "Copy ->");
+    press(form->DirectoryListBox1->viewport(), QPoint(5, 5), Qt::LeftButton);
+    EXPECT_EQ(form->Download->text(), "<- Copy");
+    EXPECT_FALSE(form->FilePopUpMenu->isVisible());
 
     // Right click on empty space below the remote rows: captions only.
     press(remote, QPoint(5, remote->height() - 3), Qt::RightButton);
