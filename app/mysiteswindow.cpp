@@ -8,9 +8,13 @@
 #include "platform/guard.h"
 #include "platform/helpviewer.h"
 #include "platform/text.h"
+#include "platform/directorylistbox.h"
+#include "session/ftpform.h"
+#include "session/remotefiles.h"
 #include "shell/trayicon.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <QCloseEvent>
 #include <QDragMoveEvent>
 #include <QFileInfo>
@@ -399,8 +403,73 @@ void TMySitesWindow::QueryEndSession()
 
 void TMySitesWindow::DoConnection(TFTPSiteRecord Site)
 {
-    // The session window supplies this: it opens a session for Site.
-    (void)Site;
+    // A new window for every call; it frees itself once closed and idle.
+    auto* form = new TFTPForm(*this);
+    m_lastSession = form;
+    TFTPForm::BusyScope busy(*form);
+    form->setWindowTitle(ToQ(CutUtf8(Site.FTPSiteName.Get() + " (" + Site.FTPServer.Get() + ")", 255)));
+    form->SetPanelText(0, QStringLiteral("Connecting..."));
+
+    const QRect screen = (form->screen() ? form->screen() : QGuiApplication::primaryScreen())->geometry();
+    const TSessionBounds d = TFTPForm::DesignBounds();
+    const TWindowBounds b = SessionWindowBounds(Site, {d.Left, d.Top, d.Width, d.Height}, screen.width(), screen.height());
+    form->SetBounds({b.Left, b.Top, b.Width, b.Height});
+    form->ShowAllfilesMenu->setChecked(Site.ShowAllFiles != 0);
+    form->show();
+    form->SiteName = Site.FTPSiteName.Get();
+
+    TFTP& ftp = *form->FTP1;
+    ftp.SetWinsockLoaded(true);
+    const HostAndPort server = SplitServerField(Site.FTPServer.Get());
+    ftp.SetRemoteHost(server.Host);
+    ftp.SetRemotePort(server.Port);
+    const QString local = ToQ(Site.LocalDirectory.Get());
+    if (!local.isEmpty() && QFileInfo(local).isDir())
+        form->DirectoryListBox1->SetDirectory(local);
+    ftp.SetTransferMode(tmBinary);
+    ftp.RemoteFile.clear();
+    ftp.User = Site.UserName.Get();
+    ftp.Password = Site.Password.Get();
+    ftp.SetAction(ftpLogon);
+
+    const std::string remote = Site.RemoteDirectory.Get();
+    try {
+        if (!remote.empty())
+            ftp.SetRemotePath(remote);
+        form->eRemotePath->setText(ToQ(remote));
+    } catch (const std::exception&) {
+        Dialogs::ShowMessage(ToQ(remote + " is not a valid directory."));
+        form->eRemotePath->setText(QStringLiteral("/"));
+        ftp.SetRemotePath("/");
+    }
+    form->DirLB.Clear();
+    form->RemoteModel().Clear();
+    form->AStatusBar1->clearMessage();
+    ftp.SetAction(ftpListDirectoryLong);
+    form->RemoteModel().Flush();
+}
+
+TFTPForm* TMySitesWindow::LastSession() const
+{
+    return m_lastSession.data();
+}
+
+void TMySitesWindow::StoreSessionState(const std::string& siteName, const TSessionBounds& bounds, bool showAllFiles)
+{
+    const int i = m_sites.IndexOf(siteName);
+    if (i < 0)
+        return;
+    TFTPSiteObject& site = m_sites.Object(i);
+    site.SessionLeft = bounds.Left;
+    site.SessionTop = bounds.Top;
+    site.SessionWidth = bounds.Width;
+    site.SessionHeight = bounds.Height;
+    site.ShowAllFiles = showAllFiles ? 1 : 0;
+}
+
+void TMySitesWindow::ShowHelpTopic(const std::string& topic)
+{
+    ShowHelp(HelpFile, topic);
 }
 
 bool TMySitesWindow::selected() const

@@ -7,9 +7,11 @@
 #include "app/settings.h"
 #include "app/sitelist.h"
 #include "platform/inifile.h"
+#include "session/sitemanager.h"
 #include "session/siterecord.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -30,8 +32,11 @@ class TChooseDirectoryForm;
 class TOvTrayIcon95;
 struct TSiteFields;
 
+class TFTPForm;
+
 // Not final: DoConnection is the one overridable step (tests observe it).
-class TMySitesWindow : public QMainWindow {
+// Session windows reach it through ISiteManager.
+class TMySitesWindow : public QMainWindow, public ISiteManager {
     Q_OBJECT
 public:
     explicit TMySitesWindow(QWidget* parent = nullptr);
@@ -58,8 +63,19 @@ public:
     // The end of the desktop session: the close that follows runs the exit.
     void QueryEndSession();
 
-    // Opens a session window for a copy of the profile.
-    virtual void DoConnection(TFTPSiteRecord Site);
+    // Opens a new session window for a copy of the profile, shows it, logs
+    // on and lists the remote directory. Failures of the socket library,
+    // the host or the log-on propagate; the window then stays open.
+    void DoConnection(TFTPSiteRecord Site) override;
+    // The session window the last DoConnection created (tests).
+    TFTPForm* LastSession() const;
+
+    // ISiteManager, for the session windows.
+    void StoreSessionState(const std::string& siteName, const TSessionBounds& bounds, bool showAllFiles) override;
+    std::string ViewDirectory() const override { return TempDir; }
+    void ShowSiteManager() override { showSiteManager(); }
+    void ShowSendMail() override { SendEmail1Click(); }
+    void ShowHelpTopic(const std::string& topic) override;
 
     void FTPSitesLBClick();
     void FTPSitesLBDblClick();
@@ -192,6 +208,7 @@ private:
     std::function<void()> m_showEmailForm;
     TChooseDirectoryForm* m_chooseDirectoryForm = nullptr;
     bool m_sessionEnding = false;
+    QPointer<TFTPForm> m_lastSession;
     bool m_exitDone = false;
 };
 

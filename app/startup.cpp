@@ -38,10 +38,6 @@ void StartSiteManager(TMySitesWindow& sites, bool anotherInstance, bool trayAvai
     const int index = sites.Sites().IndexOf(siteName);
     if (index >= 0) {
         sites.DoConnection(sites.Sites().Object(index).Record());
-        // Until the session window exists, the named profile is also shown
-        // selected in the site manager.
-        sites.SelectIndex(index);
-        sites.show();
     } else if (!livesInTray) {
         sites.show();
     }

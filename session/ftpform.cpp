@@ -1,0 +1,735 @@
+#include "session/ftpform.h"
+
+#include "platform/dialogs.h"
+#include "platform/directorylistbox.h"
+#include "platform/drivecombobox.h"
+#include "platform/guard.h"
+#include "platform/text.h"
+#include "session/ftpformlayout.h"
+#include "session/localfiles.h"
+#include "session/remotefiles.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFrame>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollArea>
+#include <QStandardItemModel>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <functional>
+#include <tuple>
+
+namespace plover {
+
+namespace {
+
+template <class T>
+T* named(T* object, const char* name)
+{
+    object->setObjectName(QString::fromLatin1(name));
+    return object;
+}
+
+void place(QWidget* w, const TRect& r)
+{
+    w->setGeometry(r.Left, r.Top, r.Width, r.Height);
+}
+
+// Watches a widget's mouse presses (the directory tree's viewport).
+class PressFilter final : public QObject {
+public:
+    PressFilter(QObject* parent, std::function<void()> onPress) : QObject(parent), m_onPress(std::move(onPress)) {}
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::MouseButtonPress)
+            Guard(m_onPress);
+        return false;
+    }
+
+private:
+    std::function<void()> m_onPress;
+};
+
+} // namespace
+
+TFTPForm::BusyScope::BusyScope(TFTPForm& form) : m_form(form)
+{
+    ++m_form.m_busy;
+}
+
+TFTPForm::BusyScope::~BusyScope()
+{
+    --m_form.m_busy;
+}
+
+TFTPForm::TFTPForm(ISiteManager& siteManager, QWidget* parent) : QMainWindow(parent), m_siteManager(siteManager)
+{
+    setObjectName(QStringLiteral("FTPForm"));
+    // Small enough for every caption to fit its designed 75-pixel button.
+    QFont f = font();
+    f.setPixelSize(11);
+    setFont(f);
+    FTP1 = named(new TFTP(this), "FTP1");
+    buildControls();
+    buildMenus();
+    wireEvents();
+    const TSessionBounds design = DesignBounds();
+    SetBounds(design);
+}
+
+TFTPForm::~TFTPForm() = default;
+
+TSessionBounds TFTPForm::DesignBounds()
+{
+    return {100, 80, DesignFormWidth, DesignFormHeight};
+}
+
+TSessionBounds TFTPForm::Bounds() const
+{
+    return {pos().x(), pos().y(), width() + FrameWidth, height() + FrameHeight};
+}
+
+void TFTPForm::SetBounds(const TSessionBounds& b)
+{
+    move(b.Left, b.Top);
+    resize(b.Width - FrameWidth, b.Height - FrameHeight);
+}
+
+void TFTPForm::buildControls()
+{
+    auto* central = new QWidget(this);
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    m_workArea = new QWidget(central);
+    column->addWidget(m_workArea, 1);
+
+    // Remote pane.
+    PanelRemote = named(new QFrame(m_workArea), "PanelRemote");
+    PanelRemote->setFrameShape(QFrame::StyledPanel);
+    eRemotePath = named(new QLineEdit(PanelRemote), "eRemotePath");
+    eRemotePath->setAccessibleName(QStringLiteral("Remote path"));
+    ChangeToTextDirectory = named(new QToolButton(PanelRemote), "ChangeToTextDirectory");
+    ChangeToTextDirectory->setIcon(style()->standardIcon(QStyle::SP_ArrowForward));
+    ChangeToTextDirectory->setToolTip(QStringLiteral("Change to this directory"));
+    ChangeToTextDirectory->setAccessibleName(QStringLiteral("Change to this directory"));
+
+    auto* headerModel = new QStandardItemModel(0, 3, this);
+    headerModel->setHorizontalHeaderLabels({QStringLiteral("Name"), QStringLiteral("Date"), QStringLiteral("Size")});
+    FilesHd = named(new QHeaderView(Qt::Horizontal, PanelRemote), "FilesHd");
+    FilesHd->setModel(headerModel);
+    FilesHd->setSectionsClickable(true);
+    FilesHd->setStretchLastSection(false);
+    FilesHd->setSectionResizeMode(QHeaderView::Interactive);
+    FilesHd->resizeSection(0, 90);
+    FilesHd->resizeSection(1, 40);
+    FilesHd->resizeSection(2, 60);
+    QFont bold = font();
+    bold.setBold(true);
+    FilesHd->setFont(bold);
+
+    m_rows = new TRemoteRowsModel(this);
+    lFiles = named(new TRemoteFilesView(PanelRemote), "lFiles");
+    lFiles->setModel(m_rows);
+    lFiles->setItemDelegate(new TRemoteRowDelegate(FilesHd, lFiles));
+    lFiles->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    lFiles->setUniformItemSizes(true);
+    lFiles->setAccessibleName(QStringLiteral("Remote files"));
+
+    // Command column.
+    ScrollBox1 = named(new QScrollArea(m_workArea), "ScrollBox1");
+    ScrollBox1->setFrameShape(QFrame::NoFrame);
+    ScrollBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_commandColumn = new QWidget;
+    // The longest caption ("<- Bkg. Copy") must fit a 75-pixel button.
+    QFont commandFont = font();
+    commandFont.setPixelSize(10);
+    m_commandColumn->setFont(commandFont);
+    auto button = [this](const char* name, const char* caption, int top, bool enabled) {
+        auto* b = named(new QPushButton(QString::fromUtf8(caption), m_commandColumn), name);
+        b->setGeometry(4, top, 75, 22);
+        b->setEnabled(enabled);
+        return b;
+    };
+    SpawnButton = button("SpawnButton", "New Session", 0, true);
+    Exit = button("Exit", "Exit", 24, true);
+    CopyLaterButton = button("CopyLaterButton", "<- Bkg. Copy", 56, false);
+    Download = button("Download", "<- Copy", 80, false);
+    OpenButton = button("OpenButton", "View ->", 116, false);
+    UnzipButton = button("UnzipButton", "Unzip ->", 140, false);
+    RenameButton = button("RenameButton", "Rename ->", 172, false);
+    DeleteButton = button("DeleteButton", "Delete ->", 196, false);
+    MakeDirectoryButton = button("MakeDirectoryButton", "Mk. Dir ->", 220, false);
+    Ascii = named(new QRadioButton(QStringLiteral("Ascii"), m_commandColumn), "Ascii");
+    Ascii->setGeometry(4, 256, 75, 17);
+    Binary = named(new QRadioButton(QStringLiteral("Binary"), m_commandColumn), "Binary");
+    Binary->setGeometry(4, 272, 75, 17);
+    Binary->setChecked(true);
+    m_commandColumn->setFixedSize(83, 272 + 17 + 4);
+    ScrollBox1->setWidget(m_commandColumn);
+
+    // Local pane.
+    PanelLocal = named(new QFrame(m_workArea), "PanelLocal");
+    PanelLocal->setFrameShape(QFrame::StyledPanel);
+    DriveComboBox1 = named(new TDriveComboBox(PanelLocal), "DriveComboBox1");
+    DriveComboBox1->setAccessibleName(QStringLiteral("Local drive"));
+    DirectoryListBox1 = named(new TDirectoryListBox(PanelLocal), "DirectoryListBox1");
+    DirectoryListBox1->setAccessibleName(QStringLiteral("Local directories"));
+    FileListBox1 = named(new TFileListBox(PanelLocal), "FileListBox1");
+    FileListBox1->setAccessibleName(QStringLiteral("Local files"));
+    FilterComboBox1 = named(new QComboBox(PanelLocal), "FilterComboBox1");
+    FilterComboBox1->setAccessibleName(QStringLiteral("File type"));
+    for (const auto& filter : Filters)
+        FilterComboBox1->addItem(QString::fromUtf8(filter[0]), QString::fromUtf8(filter[1]));
+    FileListBox1->SetDirectory(DirectoryListBox1->Directory());
+    DriveComboBox1->ShowDriveOf(DirectoryListBox1->Directory());
+
+    // Status bar with five panels, and the progress bar below it.
+    AStatusBar1 = named(new QStatusBar(central), "AStatusBar1");
+    AStatusBar1->setSizeGripEnabled(false);
+    // The panels keep their designed widths and are cut at the window's
+    // right edge, so they never hold the window wider than the user makes it.
+    static const int widths[5] = {150, 100, 60, 150, 150};
+    static const char* const roles[5] = {"Status", "Amount transferred", "Speed", "Time elapsed", "Time left"};
+    auto* panels = new QWidget(AStatusBar1);
+    panels->setMinimumSize(0, 18);
+    int x = 0;
+    for (int i = 0; i < 5; ++i) {
+        m_panels[i] = new QLabel(panels);
+        m_panels[i]->setObjectName(QStringLiteral("Panel%1").arg(i));
+        m_panels[i]->setGeometry(x, 0, widths[i] - 2, 18);
+        m_panels[i]->setFrameShape(QFrame::StyledPanel);
+        m_panels[i]->setAccessibleName(QString::fromLatin1(roles[i]));
+        x += widths[i];
+    }
+    AStatusBar1->addWidget(panels, 1);
+    column->addWidget(AStatusBar1);
+    ProgressBar1 = named(new QProgressBar(central), "ProgressBar1");
+    ProgressBar1->setRange(0, ProgressBarRange);
+    ProgressBar1->setTextVisible(false);
+    ProgressBar1->setMaximumHeight(16);
+    ProgressBar1->setAccessibleName(QStringLiteral("Transfer progress"));
+    ProgressBar1->hide();
+    column->addWidget(ProgressBar1);
+    setCentralWidget(central);
+}
+
+void TFTPForm::buildMenus()
+{
+    auto item = [this](QMenu* menu, const char* name, const char* caption, bool enabled = true) {
+        auto* a = named(new QAction(QString::fromUtf8(caption), this), name);
+        a->setEnabled(enabled);
+        menu->addAction(a);
+        return a;
+    };
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    New1 = item(file, "New1", "&New Session (With Current Directories)");
+    file->addSeparator();
+    MainSitesWindow1 = item(file, "MainSitesWindow1", "Main Sites Window");
+    file->addSeparator();
+    SendEmail1 = item(file, "SendEmail1", "Send Email");
+    file->addSeparator();
+    Exit1 = item(file, "Exit1", "E&xit Session");
+
+    QMenu* ftp = menuBar()->addMenu(QStringLiteral("F&TP"));
+    CopyLaterMenu = item(ftp, "CopyLaterMenu", "<- Bkg. Copy", false);
+    Downloadmenu = item(ftp, "Downloadmenu", "<- Copy", false);
+    ftp->addSeparator();
+    OpenMenu = item(ftp, "OpenMenu", "View ->", false);
+    UnZipMenu = item(ftp, "UnZipMenu", "Unzip ->", false);
+    ftp->addSeparator();
+    RenameMenu = item(ftp, "RenameMenu", "Rename ->", false);
+    DeleteMenu = item(ftp, "DeleteMenu", "Delete ->", false);
+    MakeDirectoryMenu = item(ftp, "MakeDirectoryMenu", "Mk. Dir ->", false);
+    ftp->addSeparator();
+    AsciiMenu = item(ftp, "AsciiMenu", "Ascii");
+    AsciiMenu->setCheckable(true);
+    BinaryMenu = item(ftp, "BinaryMenu", "Binary");
+    BinaryMenu->setCheckable(true);
+    BinaryMenu->setChecked(true);
+
+    QMenu* settings = menuBar()->addMenu(QStringLiteral("&Settings"));
+    ShowAllfilesMenu = item(settings, "ShowAllfilesMenu", "Show Files Starting with \".\"");
+    ShowAllfilesMenu->setCheckable(true);
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    Contents1 = item(help, "Contents1", "Help...");
+
+    FilePopUpMenu = named(new QMenu(this), "FilePopUpMenu");
+    CopyLaterPopup = item(FilePopUpMenu, "CopyLaterPopup", "<- Bkg. Copy", false);
+    DownloadPopUp = item(FilePopUpMenu, "DownloadPopUp", "<- Copy", false);
+    FilePopUpMenu->addSeparator();
+    OpenPopUp = item(FilePopUpMenu, "OpenPopUp", "View ->", false);
+    UnZipPopUp = item(FilePopUpMenu, "UnZipPopUp", "Unzip ->", false);
+    FilePopUpMenu->addSeparator();
+    RenamePopUp = item(FilePopUpMenu, "RenamePopUp", "Rename ->", false);
+    DeletePopUp = item(FilePopUpMenu, "DeletePopUp", "Delete ->", false);
+    MakeDirectoryPopUp = item(FilePopUpMenu, "MakeDirectoryPopUp", "Mk. Dir ->", false);
+}
+
+void TFTPForm::wireEvents()
+{
+    auto onClick = [this](QPushButton* b, void (TFTPForm::*handler)()) {
+        connect(b, &QPushButton::clicked, this, Guarded([this, handler](auto&&...) { (this->*handler)(); }));
+    };
+    onClick(SpawnButton, &TFTPForm::SpawnButtonClick);
+    onClick(Exit, &TFTPForm::ExitClick);
+    onClick(CopyLaterButton, &TFTPForm::CopyLaterButtonClick);
+    onClick(Download, &TFTPForm::DownloadClick);
+    onClick(OpenButton, &TFTPForm::OpenButtonClick);
+    onClick(UnzipButton, &TFTPForm::UnzipButtonClick);
+    onClick(RenameButton, &TFTPForm::RenameButtonClick);
+    onClick(DeleteButton, &TFTPForm::DeleteButtonClick);
+    onClick(MakeDirectoryButton, &TFTPForm::MakeDirectoryButtonClick);
+    connect(ChangeToTextDirectory, &QToolButton::clicked, this, Guarded([this](auto&&...) { ChangeToTextDirectoryClick(); }));
+    // eRemotePathKeyPress: Enter changes to the typed directory.
+    connect(eRemotePath, &QLineEdit::returnPressed, this, [this] { ChangeToTextDirectory->click(); });
+
+    auto onTrigger = [this](QAction* a, std::function<void()> handler) {
+        connect(a, &QAction::triggered, this, Guarded([handler](auto&&...) { handler(); }));
+    };
+    // Each command item clicks its button, so both do the same.
+    for (auto [menuItem, popupItem, target] : {std::tuple{CopyLaterMenu, CopyLaterPopup, CopyLaterButton},
+                                              std::tuple{Downloadmenu, DownloadPopUp, Download},
+                                              std::tuple{OpenMenu, OpenPopUp, OpenButton},
+                                              std::tuple{UnZipMenu, UnZipPopUp, UnzipButton},
+                                              std::tuple{RenameMenu, RenamePopUp, RenameButton},
+                                              std::tuple{DeleteMenu, DeletePopUp, DeleteButton},
+                                              std::tuple{MakeDirectoryMenu, MakeDirectoryPopUp, MakeDirectoryButton}}) {
+        QPushButton* b = target;
+        onTrigger(menuItem, [b] { b->click(); });
+        onTrigger(popupItem, [b] { b->click(); });
+    }
+    onTrigger(New1, [this] { New1Click(); });
+    onTrigger(MainSitesWindow1, [this] { MainSitesWindow1Click(); });
+    onTrigger(SendEmail1, [this] { SendEmail1Click(); });
+    onTrigger(Exit1, [this] { Exit1Click(); });
+    onTrigger(AsciiMenu, [this] { AsciiMenuClick(); });
+    onTrigger(BinaryMenu, [this] { BinaryMenuClick(); });
+    onTrigger(Contents1, [this] { Contents1Click(); });
+    // ShowAllfilesMenu toggles its own check mark; the parser reads it.
+    connect(Ascii, &QRadioButton::clicked, this, Guarded([this](auto&&...) { AsciiClick(); }));
+    connect(Binary, &QRadioButton::clicked, this, Guarded([this](auto&&...) { BinaryClick(); }));
+
+    connect(lFiles, &TRemoteFilesView::MousePressed, this,
+            Guarded([this](Qt::MouseButton b, QPoint p) { lFilesMouseDown(b, p); }));
+    connect(lFiles, &QListView::doubleClicked, this, Guarded([this](auto&&...) { lFilesDblClick(); }));
+    connect(FileListBox1, &TFileListBox::MousePressed, this,
+            Guarded([this](Qt::MouseButton b, QPoint p) { FileListBox1MouseDown(b, p); }));
+    DirectoryListBox1->viewport()->installEventFilter(new PressFilter(this, [this] { DirectoryListBox1MouseDown(); }));
+    connect(FilesHd, &QHeaderView::sectionClicked, this, Guarded([this](int s) { FilesHdSectionClick(s); }));
+    // FilesHdSectionResize: the columns follow the sections.
+    connect(FilesHd, &QHeaderView::sectionResized, lFiles->viewport(), [this] { lFiles->viewport()->update(); });
+    connect(FilterComboBox1, &QComboBox::currentIndexChanged, this, Guarded([this](auto&&...) { FilterComboBox1Change(); }));
+    connect(DriveComboBox1, &TDriveComboBox::DriveChanged, this,
+            Guarded([this](const QString& root) { DirectoryListBox1->SetDirectory(root); }));
+    connect(DirectoryListBox1, &TDirectoryListBox::DirectoryChanged, this, Guarded([this](const QString& dir) {
+                FileListBox1->SetDirectory(dir);
+                DriveComboBox1->ShowDriveOf(dir);
+            }));
+
+    FTP1->OnError = [this](TCorvidBase*, int code, const std::string& text) { Guard([&] { FTP1Error(code, text); }); };
+    FTP1->OnDirList = [this](QObject*, const std::string& line) { FTP1DirList(line); };
+    FTP1->OnStartTransfer = [this](QObject*) { Guard([this] { FTP1StartTransfer(); }); };
+    FTP1->OnTransfer = [this](QObject*, int64_t n, const std::string&) { Guard([&] { FTP1Transfer(n); }); };
+    FTP1->OnEndTransfer = [this](QObject*) { Guard([this] { FTP1EndTransfer(); }); };
+}
+
+QString TFTPForm::PanelText(int panel) const
+{
+    return m_panels[panel]->text();
+}
+
+void TFTPForm::SetPanelText(int panel, const QString& text)
+{
+    m_panels[panel]->setText(text);
+}
+
+const std::vector<std::string>& TFTPForm::RemoteRows() const
+{
+    return m_rows->Rows();
+}
+
+std::vector<int> TFTPForm::SelectedRemoteRows() const
+{
+    std::vector<int> out;
+    for (const QModelIndex& i : lFiles->selectionModel()->selectedIndexes())
+        out.push_back(i.row());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+void TFTPForm::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    FormResize();
+}
+
+void TFTPForm::FormResize()
+{
+    applyLayout(FormResizeLayout(width() + FrameWidth, height() + FrameHeight));
+}
+
+void TFTPForm::applyLayout(const TFTPFormLayout& l)
+{
+    place(PanelRemote, l.PanelRemote);
+    place(ScrollBox1, l.ScrollBox1);
+    place(PanelLocal, l.PanelLocal);
+    place(eRemotePath, l.eRemotePath);
+    place(ChangeToTextDirectory, l.ChangeToTextDirectory);
+    place(FilesHd, l.FilesHd);
+    place(lFiles, l.lFiles);
+    place(DriveComboBox1, l.DriveComboBox1);
+    place(DirectoryListBox1, l.DirectoryListBox1);
+    place(FileListBox1, l.FileListBox1);
+    place(FilterComboBox1, l.FilterComboBox1);
+}
+
+void TFTPForm::ChangeButtonNames(bool Remote)
+{
+    const TCommandCaptions c = CommandCaptions(Remote);
+    auto set = [](QPushButton* b, QAction* menuItem, QAction* popupItem, const char* text) {
+        const QString t = QString::fromUtf8(text);
+        b->setText(t);
+        menuItem->setText(t);
+        popupItem->setText(t);
+    };
+    set(CopyLaterButton, CopyLaterMenu, CopyLaterPopup, c.CopyLater);
+    set(Download, Downloadmenu, DownloadPopUp, c.Copy);
+    set(OpenButton, OpenMenu, OpenPopUp, c.View);
+    set(UnzipButton, UnZipMenu, UnZipPopUp, c.Unzip);
+    set(RenameButton, RenameMenu, RenamePopUp, c.Rename);
+    set(DeleteButton, DeleteMenu, DeletePopUp, c.Delete);
+    MakeDirectoryButton->setText(QString::fromUtf8(c.MakeDirectoryButton));
+    MakeDirectoryMenu->setText(QString::fromUtf8(c.MakeDirectoryItem));
+    MakeDirectoryPopUp->setText(QString::fromUtf8(c.MakeDirectoryItem));
+    ShowButtonsCorrectly();
+}
+
+void TFTPForm::ShowButtonsCorrectly()
+{
+    TSelectionFacts facts;
+    if (Download->text().startsWith(QLatin1Char('C'))) {
+        std::vector<std::string> names;
+        for (int row : SelectedRemoteRows())
+            names.push_back(ExtractListingName(m_rows->Row(row)));
+        facts = RemoteSelectionFacts(lFiles->currentIndex().isValid(), names,
+                                     [this](const std::string& n) { return DirLB.Contains(n); });
+    } else {
+        facts = LocalSelectionFacts(!FileListBox1->SelectedFiles().isEmpty());
+    }
+    const TCommandEnabling e = CommandEnabling(facts);
+    for (QPushButton* b : {CopyLaterButton, Download, OpenButton, UnzipButton})
+        b->setEnabled(e.Copy);
+    for (QAction* a : {CopyLaterMenu, Downloadmenu, OpenMenu, UnZipMenu, CopyLaterPopup, DownloadPopUp, OpenPopUp, UnZipPopUp})
+        a->setEnabled(e.Copy);
+    for (QPushButton* b : {RenameButton, DeleteButton})
+        b->setEnabled(e.RenameDelete);
+    for (QAction* a : {RenameMenu, DeleteMenu, RenamePopUp, DeletePopUp})
+        a->setEnabled(e.RenameDelete);
+}
+
+void TFTPForm::AllActive(bool Enable)
+{
+    for (QWidget* w : std::initializer_list<QWidget*>{Download, ChangeToTextDirectory, eRemotePath, CopyLaterButton,
+                                                      OpenButton, UnzipButton, DeleteButton, MakeDirectoryButton,
+                                                      RenameButton, Ascii, Binary, lFiles, DirectoryListBox1,
+                                                      FileListBox1, DriveComboBox1})
+        w->setEnabled(Enable);
+    // The make-directory items follow their button; no other rule enables them.
+    MakeDirectoryMenu->setEnabled(Enable);
+    MakeDirectoryPopUp->setEnabled(Enable);
+}
+
+void TFTPForm::ChangeDirectory(const std::string& Path)
+{
+    BusyScope busy(*this);
+    try {
+        FTP1->SetRemotePath(Path);
+    } catch (const EFTP&) {
+        if (Path.empty() || Path[0] != '/') {
+            ChangeDirectory("/" + Path);
+        } else if (Path != "/" && m_rows->Rows().empty()) {
+            Dialogs::ShowMessage(ToQ(Path + " is not a valid directory."));
+            ChangeDirectory("/");
+            eRemotePath->setText(QStringLiteral("/"));
+        }
+    }
+    FTP1->RemoteFile.clear();
+    m_rows->Clear();
+    DirLB.Clear();
+    setCursor(Qt::WaitCursor);
+    eRemotePath->setText(ToQ(FTP1->RemotePath()));
+    FTP1->SetAction(ftpListDirectoryLong);
+    m_rows->Flush();
+}
+
+void TFTPForm::ChangeToTextDirectoryClick()
+{
+    AllActive(false);
+    try {
+        ChangeDirectory(FromQ(eRemotePath->text()));
+    } catch (...) {
+        // A failed change must not leave the window disabled.
+        AllActive(true);
+        unsetCursor();
+        throw;
+    }
+}
+
+void TFTPForm::lFilesDblClick()
+{
+    const QModelIndex current = lFiles->currentIndex();
+    if (!current.isValid())
+        return;
+    const std::string name = ExtractListingName(m_rows->Row(current.row()));
+    if (!DirLB.Contains(name)) {
+        Download->click();
+        return;
+    }
+    ChangeDirectory(FTP1->RemotePath() + "/" + name);
+}
+
+void TFTPForm::showPopup(QWidget* list, QPoint pos)
+{
+    FilePopUpMenu->popup(list->mapToGlobal(pos) + QPoint(20, 20));
+}
+
+void TFTPForm::lFilesMouseDown(Qt::MouseButton button, QPoint pos)
+{
+    ChangeButtonNames(true);
+    const QModelIndex index = lFiles->indexAt(pos);
+    if (button != Qt::RightButton || !index.isValid())
+        return;
+    QItemSelectionModel* selection = lFiles->selectionModel();
+    if (!selection->isSelected(index))
+        selection->clearSelection();
+    selection->select(index, QItemSelectionModel::Select);
+    selection->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+    ChangeButtonNames(true);
+    showPopup(lFiles->viewport(), pos);
+}
+
+void TFTPForm::FileListBox1MouseDown(Qt::MouseButton button, QPoint pos)
+{
+    ChangeButtonNames(false);
+    QListWidgetItem* item = FileListBox1->itemAt(pos);
+    if (button != Qt::RightButton || !item)
+        return;
+    if (!item->isSelected())
+        FileListBox1->clearSelection();
+    item->setSelected(true);
+    FileListBox1->setCurrentItem(item, QItemSelectionModel::NoUpdate);
+    ChangeButtonNames(false);
+    showPopup(FileListBox1->viewport(), pos);
+}
+
+void TFTPForm::DirectoryListBox1MouseDown()
+{
+    ChangeButtonNames(false);
+}
+
+void TFTPForm::setTransferMode(TFTPTransferModes mode)
+{
+    AsciiMenu->setChecked(mode == tmASCII);
+    BinaryMenu->setChecked(mode == tmBinary);
+    FTP1->SetTransferMode(mode);
+}
+
+void TFTPForm::AsciiClick()
+{
+    setTransferMode(tmASCII);
+}
+
+void TFTPForm::BinaryClick()
+{
+    setTransferMode(tmBinary);
+}
+
+void TFTPForm::AsciiMenuClick()
+{
+    Ascii->setChecked(true);
+    setTransferMode(tmASCII);
+}
+
+void TFTPForm::BinaryMenuClick()
+{
+    Binary->setChecked(true);
+    setTransferMode(tmBinary);
+}
+
+void TFTPForm::ShowAllfilesMenuClick()
+{
+    ShowAllfilesMenu->toggle();
+}
+
+void TFTPForm::SpawnButtonClick()
+{
+    TFTPSiteRecord site = MakeSiteRecord(SiteName, JoinServerField(FTP1->RemoteHost(), FTP1->RemotePort()),
+                                         FTP1->RemotePath(), FromQ(DirectoryListBox1->Directory()), FTP1->User,
+                                         FTP1->Password);
+    const TSessionBounds b = Bounds();
+    site.SessionLeft = b.Left + 20;
+    site.SessionTop = b.Top + 20;
+    site.SessionWidth = b.Width;
+    site.SessionHeight = b.Height;
+    site.ShowAllFiles = ShowAllfilesMenu->isChecked() ? 1 : 0;
+    m_siteManager.DoConnection(site);
+}
+
+void TFTPForm::New1Click()
+{
+    SpawnButton->click();
+}
+
+void TFTPForm::MainSitesWindow1Click()
+{
+    m_siteManager.ShowSiteManager();
+}
+
+void TFTPForm::SendEmail1Click()
+{
+    m_siteManager.ShowSendMail();
+}
+
+void TFTPForm::Contents1Click()
+{
+    m_siteManager.ShowHelpTopic("Table_Of_Contents");
+}
+
+void TFTPForm::ExitClick()
+{
+    close();
+}
+
+void TFTPForm::Exit1Click()
+{
+    close();
+}
+
+void TFTPForm::FormClose()
+{
+    m_siteManager.StoreSessionState(SiteName, Bounds(), ShowAllfilesMenu->isChecked());
+    try {
+        FTP1->SetAction(ftpLogoff);
+        FTP1->SetWinsockLoaded(false);
+    } catch (const EFTP&) {
+        // A connection that cannot log off cleanly is dropped with the window.
+    }
+}
+
+void TFTPForm::closeEvent(QCloseEvent* event)
+{
+    if (!m_closed) {
+        m_closed = true;
+        Guard([this] { FormClose(); });
+    }
+    event->accept();
+    deleteWhenIdle();
+}
+
+void TFTPForm::deleteWhenIdle()
+{
+    // A window closed while one of its actions waits is freed only after
+    // that wait has returned: the wait runs on this window's component.
+    if (m_busy == 0 && FTP1->Action() == ftpIdle)
+        deleteLater();
+    else
+        QTimer::singleShot(100, this, [this] { deleteWhenIdle(); });
+}
+
+void TFTPForm::FilesHdSectionClick(int section)
+{
+    std::vector<std::string> rows = m_rows->Rows();
+    const std::string text = FromQ(FilesHd->model()->headerData(section, Qt::Horizontal).toString());
+    if (SortBySection(rows, text))
+        m_rows->SetRows(std::move(rows));
+}
+
+void TFTPForm::FilterComboBox1Change()
+{
+    QStringList masks;
+    for (const std::string& m : FilterMasks(FromQ(FilterComboBox1->currentData().toString())))
+        masks << ToQ(m);
+    FileListBox1->SetMasks(masks);
+}
+
+void TFTPForm::CopyLaterButtonClick() {}     // supplied by the background copy queue's issue
+void TFTPForm::DownloadClick() {}            // supplied by issue 6 (file commands)
+void TFTPForm::OpenButtonClick() {}          // supplied by issue 6 (file commands)
+void TFTPForm::UnzipButtonClick() {}         // supplied by issue 6 (file commands)
+void TFTPForm::RenameButtonClick() {}        // supplied by issue 6 (file commands)
+void TFTPForm::DeleteButtonClick() {}        // supplied by issue 6 (file commands)
+void TFTPForm::MakeDirectoryButtonClick() {} // supplied by issue 6 (file commands)
+
+void TFTPForm::FTP1Error(int, const std::string&)
+{
+    SetPanelText(0, QStringLiteral("Ready"));
+    AllActive(true);
+    ProgressBar1->hide();
+}
+
+void TFTPForm::FTP1DirList(const std::string& DirEntry)
+{
+    TListingLine parsed = ParseListingLine(DirEntry, ShowAllfilesMenu->isChecked());
+    if (parsed.AddRow)
+        m_rows->Append(std::move(parsed.Row));
+    if (parsed.IsDirectory)
+        DirLB.Add(parsed.Name);
+}
+
+void TFTPForm::FTP1StartTransfer()
+{
+    SetPanelText(0, QStringLiteral("Starting transfer..."));
+    setCursor(Qt::WaitCursor);
+    AllActive(false);
+    Progress.Start(MonotonicMilliseconds());
+}
+
+void TFTPForm::FTP1Transfer(int64_t BytesTransferred)
+{
+    const TTransferPanels p = Progress.Update(BytesTransferred, MonotonicMilliseconds());
+    SetPanelText(1, ToQ(p.Amount));
+    ProgressBar1->setValue(p.BarPosition);
+    SetPanelText(3, ToQ(p.Elapsed));
+    if (p.Speed)
+        SetPanelText(2, ToQ(*p.Speed));
+    if (p.Left)
+        SetPanelText(4, ToQ(*p.Left));
+}
+
+void TFTPForm::FTP1EndTransfer()
+{
+    m_rows->Flush();
+    if (!PanelText(1).isEmpty()) {
+        for (int i = 1; i <= 4; ++i)
+            SetPanelText(i, QString());
+        QApplication::beep();
+    }
+    SetPanelText(0, QStringLiteral("Ready"));
+    AllActive(true);
+    unsetCursor();
+    ProgressBar1->hide();
+    ProgressBar1->setValue(0);
+    afterDownload();
+}
+
+void TFTPForm::afterDownload()
+{
+    // Issue 6 (file commands) supplies this: when UnzipAfterDownload, unpack
+    // LocalFile beside it; when ViewAfterDownload, open the file from
+    // m_siteManager.ViewDirectory(). View and Unzip set the flags.
+}
+
+} // namespace plover

@@ -1,0 +1,215 @@
+// TFTPForm: the window of one FTP session. The remote directory on the
+// left, the local drive, directory tree and files on the right, the command
+// column between them; commands act in the direction of the pane last
+// pressed with the mouse. It owns its FTP component and reaches the site
+// manager through ISiteManager.
+#pragma once
+
+#include "net/ftp.h"
+#include "session/listing.h"
+#include "session/progress.h"
+#include "session/sitemanager.h"
+
+#include <QMainWindow>
+#include <string>
+#include <vector>
+
+class QAction;
+class QComboBox;
+class QFrame;
+class QHeaderView;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QScrollArea;
+class QStatusBar;
+class QToolButton;
+
+namespace plover {
+
+class TDirectoryListBox;
+class TDriveComboBox;
+class TFileListBox;
+class TRemoteFilesView;
+class TRemoteRowsModel;
+struct TFTPFormLayout;
+
+class TFTPForm final : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TFTPForm(ISiteManager& siteManager, QWidget* parent = nullptr);
+    ~TFTPForm() override;
+    TFTPForm(const TFTPForm&) = delete;
+    TFTPForm& operator=(const TFTPForm&) = delete;
+
+    // The name of the profile this window was opened for; set by the opener.
+    std::string SiteName;
+    bool ViewAfterDownload = false;
+    bool UnzipAfterDownload = false;
+
+    // The window's outer bounds in the design's units (the profile's
+    // SessionLeft/Top/Width/Height), and setting them.
+    TSessionBounds Bounds() const;
+    void SetBounds(const TSessionBounds& bounds);
+    static TSessionBounds DesignBounds();
+
+    // Status bar panel texts (0 to 4).
+    QString PanelText(int panel) const;
+    void SetPanelText(int panel, const QString& text);
+
+    // The remote rows (the items of lFiles), pending ones included.
+    const std::vector<std::string>& RemoteRows() const;
+    TRemoteRowsModel& RemoteModel() { return *m_rows; }
+    std::vector<int> SelectedRemoteRows() const;
+    // The names of the listing's directory and link entries.
+    TDirectoryNames DirLB;
+    // The transfer's figures; a command sets the size before it starts.
+    TTransferProgress Progress;
+
+    // While one of these lives the window is not deleted after a close;
+    // callers that wait inside FTP1 hold one.
+    class BusyScope final {
+    public:
+        explicit BusyScope(TFTPForm& form);
+        ~BusyScope();
+        BusyScope(const BusyScope&) = delete;
+        BusyScope& operator=(const BusyScope&) = delete;
+
+    private:
+        TFTPForm& m_form;
+    };
+
+    void ChangeButtonNames(bool Remote);
+    void ShowButtonsCorrectly();
+    void AllActive(bool Enable);
+    void ChangeDirectory(const std::string& Path);
+    void ChangeToTextDirectoryClick();
+    void lFilesDblClick();
+    void lFilesMouseDown(Qt::MouseButton button, QPoint pos);
+    void FileListBox1MouseDown(Qt::MouseButton button, QPoint pos);
+    void DirectoryListBox1MouseDown();
+    void AsciiClick();
+    void BinaryClick();
+    void AsciiMenuClick();
+    void BinaryMenuClick();
+    void ShowAllfilesMenuClick();
+    void SpawnButtonClick();
+    void New1Click();
+    void MainSitesWindow1Click();
+    void SendEmail1Click();
+    void Contents1Click();
+    void ExitClick();
+    void Exit1Click();
+    void FormClose();
+    void FormResize();
+    void FilesHdSectionClick(int section);
+    void FilterComboBox1Change();
+
+    // The command buttons and the items that click them.
+    void CopyLaterButtonClick();
+    void DownloadClick();
+    void OpenButtonClick();
+    void UnzipButtonClick();
+    void RenameButtonClick();
+    void DeleteButtonClick();
+    void MakeDirectoryButtonClick();
+
+    void FTP1Error(int ErrorCode, const std::string& Description);
+    void FTP1DirList(const std::string& DirEntry);
+    void FTP1StartTransfer();
+    void FTP1Transfer(int64_t BytesTransferred);
+    void FTP1EndTransfer();
+
+    // Controls, named as in the design.
+    QFrame* PanelRemote;
+    QLineEdit* eRemotePath;
+    QToolButton* ChangeToTextDirectory;
+    QHeaderView* FilesHd;
+    TRemoteFilesView* lFiles;
+    QScrollArea* ScrollBox1;
+    QPushButton* SpawnButton;
+    QPushButton* Exit;
+    QPushButton* CopyLaterButton;
+    QPushButton* Download;
+    QPushButton* OpenButton;
+    QPushButton* UnzipButton;
+    QPushButton* RenameButton;
+    QPushButton* DeleteButton;
+    QPushButton* MakeDirectoryButton;
+    QRadioButton* Ascii;
+    QRadioButton* Binary;
+    QFrame* PanelLocal;
+    TDriveComboBox* DriveComboBox1;
+    TDirectoryListBox* DirectoryListBox1;
+    TFileListBox* FileListBox1;
+    QComboBox* FilterComboBox1;
+    QStatusBar* AStatusBar1;
+    QProgressBar* ProgressBar1;
+    TFTP* FTP1;
+
+    QAction* New1;
+    QAction* MainSitesWindow1;
+    QAction* SendEmail1;
+    QAction* Exit1;
+    QAction* CopyLaterMenu;
+    QAction* Downloadmenu;
+    QAction* OpenMenu;
+    QAction* UnZipMenu;
+    QAction* RenameMenu;
+    QAction* DeleteMenu;
+    QAction* MakeDirectoryMenu;
+    QAction* AsciiMenu;
+    QAction* BinaryMenu;
+    QAction* ShowAllfilesMenu;
+    QAction* Contents1;
+    QMenu* FilePopUpMenu;
+    QAction* CopyLaterPopup;
+    QAction* DownloadPopUp;
+    QAction* OpenPopUp;
+    QAction* UnZipPopUp;
+    QAction* RenamePopUp;
+    QAction* DeletePopUp;
+    QAction* MakeDirectoryPopUp;
+
+    // The filters of FilterComboBox1: shown text and mask.
+    static constexpr const char* Filters[5][2] = {
+        {"All files (*.*)", "*.*"},
+        {"Text Files (*.txt)", "*.txt"},
+        {"HTML Files (*.htm, *.html)", "*.htm; *.html"},
+        {"GIF or JPG Files (*.jpg, *.gif, *.jpeg)", "*.gif; *.jpg;*.jpeg"},
+        {"Zip Files (*.zip)", "*.zip"},
+    };
+
+    // The design's outer frame around the window's Qt size (borders, title
+    // bar): the bounds and the resize rules count in outer pixels.
+    static constexpr int FrameWidth = 8;
+    static constexpr int FrameHeight = 26;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void buildControls();
+    void buildMenus();
+    void wireEvents();
+    void applyLayout(const TFTPFormLayout& layout);
+    void setTransferMode(TFTPTransferModes mode);
+    void showPopup(QWidget* list, QPoint pos);
+    // The work a finished View or Unzip download triggers.
+    void afterDownload();
+    void deleteWhenIdle();
+
+    ISiteManager& m_siteManager;
+    TRemoteRowsModel* m_rows;
+    QLabel* m_panels[5] = {};
+    QWidget* m_commandColumn = nullptr;
+    QWidget* m_workArea = nullptr;
+    int m_busy = 0;
+    bool m_closed = false;
+};
+
+} // namespace plover
