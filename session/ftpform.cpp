@@ -665,13 +665,7 @@ void TFTPForm::FilterComboBox1Change()
     FileListBox1->SetMasks(masks);
 }
 
-void TFTPForm::CopyLaterButtonClick() {}     // supplied by the background copy queue's issue
-void TFTPForm::DownloadClick() {}            // supplied by issue 6 (file commands)
-void TFTPForm::OpenButtonClick() {}          // supplied by issue 6 (file commands)
-void TFTPForm::UnzipButtonClick() {}         // supplied by issue 6 (file commands)
-void TFTPForm::RenameButtonClick() {}        // supplied by issue 6 (file commands)
-void TFTPForm::DeleteButtonClick() {}        // supplied by issue 6 (file commands)
-void TFTPForm::MakeDirectoryButtonClick() {} // supplied by issue 6 (file commands)
+void TFTPForm::CopyLaterButtonClick() {} // supplied by the background copy queue's issue
 
 void TFTPForm::FTP1Error(int, const std::string&)
 {
@@ -723,13 +717,6 @@ void TFTPForm::FTP1EndTransfer()
     ProgressBar1->hide();
     ProgressBar1->setValue(0);
     afterDownload();
-}
-
-void TFTPForm::afterDownload()
-{
-    // Issue 6 (file commands) supplies this: when UnzipAfterDownload, unpack
-    // LocalFile beside it; when ViewAfterDownload, open the file from
-    // m_siteManager.ViewDirectory(). View and Unzip set the flags.
 }
 
 } // namespace plover

@@ -11,6 +11,7 @@
 #include "session/sitemanager.h"
 
 #include <QMainWindow>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -201,6 +202,20 @@ private:
     void showPopup(QWidget* list, QPoint pos);
     // The work a finished View or Unzip download triggers.
     void afterDownload();
+    // The file commands' shared steps (ftpformcommands.cpp).
+    std::string localDirectory() const;
+    bool remoteRowSelected(int row) const;
+    void deselectRemoteRow(int row);
+    void deselectLocalFile(const QString& name);
+    // Refuses (with a message) a server name that cannot be a local file name.
+    bool acceptLocalName(const std::string& name);
+    // RETR of the row into localFile, with the status text and progress bar.
+    void downloadRow(int row, const std::string& localFile);
+    void uploadFile(const QString& name);
+    // Runs a command; when it stops on an exception the controls come back
+    // at once, then the exception goes on to the guard.
+    void runCommand(const std::function<void()>& body);
+    void reReadLocalTree();
     void deleteWhenIdle();
 
     ISiteManager& m_siteManager;
@@ -209,6 +224,9 @@ private:
     QWidget* m_commandColumn = nullptr;
     QWidget* m_workArea = nullptr;
     int m_busy = 0;
+    // A View or Unzip download is under way: its end opens or unpacks the
+    // file. One-shot, so a later listing or copy does neither.
+    bool m_afterDownloadPending = false;
     bool m_closed = false;
 };
 

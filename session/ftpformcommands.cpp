@@ -1,0 +1,328 @@
+// The session window's file commands: copy, view, unzip, rename, delete and
+// make directory, each in the remote or the local direction, and the work a
+// finished View or Unzip download triggers.
+#include "session/ftpform.h"
+
+#include "platform/dialogs.h"
+#include "platform/directorylistbox.h"
+#include "platform/shell.h"
+#include "platform/text.h"
+#include "session/archivewindow.h"
+#include "session/createdirectoryform.h"
+#include "session/filecommands.h"
+#include "session/localfiles.h"
+#include "session/remotefiles.h"
+#include "session/renameform.h"
+#include "session/sessionshared.h"
+
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace plover {
+
+namespace {
+
+// The direction is the caption: each command reads its own button.
+bool remoteDirection(const QPushButton* button, QChar remoteFirst)
+{
+    return button->text().startsWith(remoteFirst);
+}
+
+const char* const ArchiveWindowMissing =
+    "Unpacking archives is not available in this version: the archive window is missing.";
+
+} // namespace
+
+std::string TFTPForm::localDirectory() const
+{
+    return FromQ(DirectoryListBox1->Directory());
+}
+
+bool TFTPForm::remoteRowSelected(int row) const
+{
+    return lFiles->selectionModel()->isSelected(m_rows->index(row));
+}
+
+void TFTPForm::deselectRemoteRow(int row)
+{
+    lFiles->selectionModel()->select(m_rows->index(row), QItemSelectionModel::Deselect);
+}
+
+void TFTPForm::deselectLocalFile(const QString& name)
+{
+    for (QListWidgetItem* item : FileListBox1->findItems(name, Qt::MatchExactly))
+        item->setSelected(false);
+}
+
+bool TFTPForm::acceptLocalName(const std::string& name)
+{
+    if (IsSafeRemoteName(name))
+        return true;
+    Dialogs::MessageDlg(ToQ(UnsafeNameMessage(name)), mtWarning, mbOK);
+    return false;
+}
+
+void TFTPForm::reReadLocalTree()
+{
+    DirectoryListBox1->SetDirectory(DirectoryListBox1->Directory());
+    FileListBox1->Update();
+}
+
+void TFTPForm::runCommand(const std::function<void()>& body)
+{
+    BusyScope busy(*this);
+    try {
+        body();
+    } catch (...) {
+        m_afterDownloadPending = false;
+        AllActive(true);
+        unsetCursor();
+        ProgressBar1->hide();
+        ProgressBar1->setValue(0);
+        SetPanelText(0, QStringLiteral("Ready"));
+        throw;
+    }
+}
+
+void TFTPForm::downloadRow(int row, const std::string& localFile)
+{
+    const std::string entry = m_rows->Row(row);
+    const std::string name = ExtractListingName(entry);
+    FTP1->RemoteFile = name;
+    FTP1->LocalFile = localFile;
+    SetPanelText(0, ToQ("Copying: " + name));
+    Progress.SetSize(ExtractListingSize(entry));
+    ProgressBar1->setValue(0);
+    ProgressBar1->show();
+    FTP1->SetAction(ftpDownload);
+}
+
+void TFTPForm::uploadFile(const QString& name)
+{
+    const std::string local = JoinLocalPath(localDirectory(), FromQ(name));
+    const int64_t size = LocalFileSize(local);
+    const std::string remote = FileNamePart(FromQ(name));
+    FTP1->LocalFile = local;
+    FTP1->RemoteFile = remote;
+    Progress.SetSize(size);
+    ProgressBar1->setValue(0);
+    ProgressBar1->show();
+    FTP1->SetAction(ftpUpload);
+    deselectLocalFile(name);
+    // Appended as it stands: the list is neither sorted nor fetched again.
+    m_rows->Append(UploadedRow(remote, size));
+    m_rows->Flush();
+}
+
+void TFTPForm::DownloadClick()
+{
+    ViewAfterDownload = false;
+    UnzipAfterDownload = false;
+    AllActive(false);
+    runCommand([this] {
+        if (remoteDirection(Download, QLatin1Char('C'))) {
+            m_rows->Flush();
+            const int count = m_rows->rowCount();
+            for (int i = 0; i < count; ++i) {
+                if (!remoteRowSelected(i))
+                    continue;
+                const std::string name = ExtractListingName(m_rows->Row(i));
+                if (DirLB.Contains(name) || !acceptLocalName(name))
+                    continue;
+                downloadRow(i, JoinLocalPath(localDirectory(), name));
+                deselectRemoteRow(i);
+                FileListBox1->Update();
+            }
+        } else {
+            for (const QString& f : FileListBox1->SelectedFiles())
+                uploadFile(f);
+        }
+    });
+    AllActive(true);
+}
+
+void TFTPForm::OpenButtonClick()
+{
+    UnzipAfterDownload = false;
+    runCommand([this] {
+        if (remoteDirection(OpenButton, QLatin1Char('<'))) {
+            m_rows->Flush();
+            const int count = m_rows->rowCount();
+            for (int i = 0; i < count; ++i) {
+                if (!remoteRowSelected(i))
+                    continue;
+                const std::string name = ExtractListingName(m_rows->Row(i));
+                if (DirLB.Contains(name) || !acceptLocalName(name))
+                    continue;
+                ViewAfterDownload = true;
+                m_afterDownloadPending = true;
+                downloadRow(i, m_siteManager.ViewDirectory() + name);
+                m_afterDownloadPending = false;
+                deselectRemoteRow(i);
+                FileListBox1->Update();
+            }
+        } else {
+            for (const QString& f : FileListBox1->SelectedFiles())
+                ShellOpen(JoinLocalPath(localDirectory(), FromQ(f)));
+        }
+    });
+}
+
+void TFTPForm::UnzipButtonClick()
+{
+    UnzipAfterDownload = true;
+    ViewAfterDownload = false;
+    runCommand([this] {
+        if (remoteDirection(UnzipButton, QLatin1Char('<'))) {
+            m_rows->Flush();
+            const int count = m_rows->rowCount();
+            for (int i = 0; i < count; ++i) {
+                if (!remoteRowSelected(i))
+                    continue;
+                const std::string name = ExtractListingName(m_rows->Row(i));
+                if (!IsZipName(name) || DirLB.Contains(name) || !acceptLocalName(name))
+                    continue;
+                m_afterDownloadPending = true;
+                downloadRow(i, JoinLocalPath(localDirectory(), name));
+                m_afterDownloadPending = false;
+                deselectRemoteRow(i);
+                FileListBox1->Update();
+            }
+            return;
+        }
+        for (const QString& f : FileListBox1->SelectedFiles()) {
+            if (!IsZipName(FromQ(f)))
+                continue;
+            IArchiveWindow* archive = TSessionShared::ArchiveWindow();
+            if (!archive) {
+                Dialogs::MessageDlg(QString::fromLatin1(ArchiveWindowMissing), mtInformation, mbOK);
+                return;
+            }
+            const std::string path = JoinLocalPath(localDirectory(), FromQ(f));
+            archive->SetZipFileName(path);
+            archive->SetAutoCreateDir(UnzipDestination(localDirectory(), path));
+            archive->LoadFileList();
+            archive->ShowModal();
+            reReadLocalTree();
+        }
+    });
+}
+
+void TFTPForm::RenameButtonClick()
+{
+    runCommand([this] {
+        TRenameForm& dialog = TSessionShared::RenameForm();
+        if (remoteDirection(RenameButton, QLatin1Char('<'))) {
+            m_rows->Flush();
+            for (int i = 0; i < m_rows->rowCount(); ++i) {
+                if (!remoteRowSelected(i))
+                    continue;
+                const std::string row = m_rows->Row(i);
+                const std::string name = ExtractListingName(row);
+                if (DirLB.Contains(name))
+                    continue;
+                dialog.RenameEdit->setText(ToQ(name));
+                if (Dialogs::ShowModal(dialog) != mrOk)
+                    continue;
+                const std::string newName = FromQ(dialog.RenameEdit->text());
+                FTP1->RemoteFile = name;
+                FTP1->AltFile = newName;
+                FTP1->SetAction(ftpRenameFile);
+                m_rows->SetRow(i, RenamedRow(row, newName));
+            }
+            return;
+        }
+        const std::string dir = localDirectory();
+        for (const QString& f : FileListBox1->SelectedFiles()) {
+            dialog.RenameEdit->setText(f);
+            if (Dialogs::ShowModal(dialog) != mrOk)
+                continue;
+            const std::string to = JoinLocalPath(dir, FromQ(dialog.RenameEdit->text()));
+            // A move never replaces a file already there; failures stay silent.
+            struct stat st {};
+            if (::lstat(to.c_str(), &st) != 0)
+                (void)::rename(JoinLocalPath(dir, FromQ(f)).c_str(), to.c_str());
+        }
+        FileListBox1->Update();
+    });
+}
+
+void TFTPForm::DeleteButtonClick()
+{
+    auto confirmed = [](const std::string& name) {
+        return Dialogs::MessageDlg(ToQ("Delete " + name + "?"), mtConfirmation, mbYes | mbNo) == mrYes;
+    };
+    runCommand([this, &confirmed] {
+        if (remoteDirection(DeleteButton, QLatin1Char('<'))) {
+            m_rows->Flush();
+            for (int i = 0; i <= m_rows->rowCount() - 1; ++i) {
+                if (!remoteRowSelected(i))
+                    continue;
+                const std::string name = ExtractListingName(m_rows->Row(i));
+                if (!confirmed(name))
+                    continue;
+                FTP1->RemoteFile = name;
+                FTP1->SetAction(DirLB.Contains(name) ? ftpRemoveDirectory : ftpDeleteFile);
+                // The row below moves up into i and is looked at next.
+                m_rows->Remove(i);
+                --i;
+            }
+            return;
+        }
+        const std::string dir = localDirectory();
+        for (const QString& f : FileListBox1->SelectedFiles())
+            if (confirmed(FromQ(f)))
+                (void)::unlink(JoinLocalPath(dir, FromQ(f)).c_str());
+        FileListBox1->Update();
+    });
+}
+
+void TFTPForm::MakeDirectoryButtonClick()
+{
+    runCommand([this] {
+        TCreateDirectoryForm& dialog = TSessionShared::CreateDirectoryForm();
+        if (Dialogs::ShowModal(dialog) != mrOk)
+            return;
+        const std::string name = FromQ(dialog.CreateDirEdit->text());
+        if (remoteDirection(MakeDirectoryButton, QLatin1Char('<'))) {
+            FTP1->RemoteFile = name;
+            FTP1->SetAction(ftpMakeDirectory);
+            ChangeDirectory(FTP1->RemotePath());
+            return;
+        }
+        const std::string path = JoinLocalPath(localDirectory(), name);
+        Dialogs::ShowMessage(ToQ(path));
+        if (::mkdir(path.c_str(), 0777) == 0)
+            DirectoryListBox1->SetDirectory(ToQ(path));
+        else
+            Dialogs::ShowMessage(QStringLiteral("Directory creation failed."));
+        reReadLocalTree();
+    });
+}
+
+void TFTPForm::afterDownload()
+{
+    if (!m_afterDownloadPending)
+        return;
+    m_afterDownloadPending = false;
+    if (UnzipAfterDownload) {
+        IArchiveWindow* archive = TSessionShared::ArchiveWindow();
+        if (!archive) {
+            Dialogs::MessageDlg(QString::fromLatin1(ArchiveWindowMissing), mtInformation, mbOK);
+        } else {
+            archive->SetZipFileName(FTP1->LocalFile);
+            archive->SetAutoCreateDir(UnzipDestination(localDirectory(), FTP1->LocalFile));
+            archive->LoadFileList();
+            archive->UnZipAll();
+            reReadLocalTree();
+        }
+    }
+    if (ViewAfterDownload)
+        ShellOpen(m_siteManager.ViewDirectory() + FTP1->RemoteFile);
+}
+
+} // namespace plover
