@@ -2,6 +2,7 @@
 
 #include "platform/text.h"
 
+#include <QApplication>
 #include <QDesktopServices>
 #include <QUrl>
 
@@ -12,6 +13,12 @@ namespace {
 std::function<void(const std::string&)>& opener()
 {
     static std::function<void(const std::string&)> instance;
+    return instance;
+}
+
+std::function<void()>& beeper()
+{
+    static std::function<void()> instance;
     return instance;
 }
 
@@ -29,6 +36,19 @@ void ShellOpen(const std::string& path)
 void SetShellOpener(std::function<void(const std::string&)> fn)
 {
     opener() = std::move(fn);
+}
+
+void Beep()
+{
+    if (beeper())
+        beeper()();
+    else
+        QApplication::beep();
+}
+
+void SetBeeper(std::function<void()> fn)
+{
+    beeper() = std::move(fn);
 }
 
 } // namespace plover

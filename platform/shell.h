@@ -1,5 +1,6 @@
-// Opening a file with the desktop's default application. Tests replace the
-// opener with a recorder, so they see what would open without launching it.
+// Opening a file with the desktop's default application, and the default
+// beep. Tests replace both with recorders, so they see what would open or
+// sound without launching or sounding anything.
 #pragma once
 
 #include <functional>
@@ -12,5 +13,10 @@ void ShellOpen(const std::string& path);
 
 // Tests: every ShellOpen goes to opener instead; an empty one restores the desktop.
 void SetShellOpener(std::function<void(const std::string&)> opener);
+
+// The desktop's default beep (the end of a transfer).
+void Beep();
+// Tests: every Beep goes to beeper instead; an empty one restores the sound.
+void SetBeeper(std::function<void()> beeper);
 
 } // namespace plover

@@ -4,12 +4,12 @@
 #include "platform/directorylistbox.h"
 #include "platform/drivecombobox.h"
 #include "platform/guard.h"
+#include "platform/shell.h"
 #include "platform/text.h"
 #include "session/ftpformlayout.h"
 #include "session/localfiles.h"
 #include "session/remotefiles.h"
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFrame>
@@ -709,7 +709,7 @@ void TFTPForm::FTP1EndTransfer()
     if (!PanelText(1).isEmpty()) {
         for (int i = 1; i <= 4; ++i)
             SetPanelText(i, QString());
-        QApplication::beep();
+        Beep();
     }
     SetPanelText(0, QStringLiteral("Ready"));
     AllActive(true);

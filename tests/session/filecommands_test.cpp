@@ -122,6 +122,7 @@ protected:
                                                                                 : int(mrOk);
         });
         SetShellOpener([this](const std::string& path) { Opened.push_back(path); });
+        SetBeeper([this] { ++Beeps; });
         form = new TFTPForm(sites);
         form->show();
         ASSERT_TRUE(form->DirectoryListBox1->SetDirectory(QString::fromStdString(Local)));
@@ -132,6 +133,7 @@ protected:
         server.reset();
         TSessionShared::SetArchiveWindow(nullptr);
         SetShellOpener({});
+        SetBeeper({});
         Dialogs::SetResponder({});
         TempHomeTest::TearDown();
     }
@@ -210,6 +212,7 @@ protected:
     std::vector<std::string> Messages;
     std::vector<std::string> Sent;
     std::vector<std::string> Opened;
+    int Beeps = 0;
     std::function<int(const std::string&)> Answer = [](const std::string&) { return int(mrYes); };
     std::function<int(QDialog*)> OnModal;
 };
@@ -246,6 +249,32 @@ TEST_F(FileCommandsTest, CopyDownloadsTheSelectedFilesAndLeavesTheDirectoryAlone
     EXPECT_FALSE(form->ProgressBar1->isVisible());
     EXPECT_TRUE(controlsEnabled());
     EXPECT_EQ(form->FileListBox1->count(), 2) << "the local list is read again";
+    EXPECT_EQ(Beeps, 2) << "one beep per file that showed progress";
+}
+
+TEST_F(FileCommandsTest, ListingsAndEmptyFilesEndWithoutABeep)
+{
+    serve("empty", "");
+    logOn();
+    EXPECT_EQ(Beeps, 0) << "a listing shows no progress";
+    int progressEvents = 0;
+    auto wired = form->FTP1->OnTransfer;
+    form->FTP1->OnTransfer = [&](QObject* s, int64_t n, const std::string& t) {
+        ++progressEvents;
+        wired(s, n, t);
+    };
+    selectRemote({"empty"});
+    form->Download->click();
+    EXPECT_TRUE(fs::exists(Local + "/empty"));
+    EXPECT_EQ(progressEvents, 0);
+    EXPECT_EQ(Beeps, 0);
+    EXPECT_EQ(form->PanelText(0), "Ready");
+    // Text left in panel 1 from an earlier transfer still gets its beep.
+    form->SetPanelText(1, "3k / 4k");
+    selectRemote({"empty"});
+    form->Download->click();
+    EXPECT_EQ(Beeps, 1);
+    EXPECT_EQ(form->PanelText(1), "");
 }
 
 TEST_F(FileCommandsTest, UploadSendsEachFileInTurnAndAppendsRowsWithABlankDate)
