@@ -10,6 +10,7 @@
 #include "platform/directorylistbox.h"
 #include "session/ftpform.h"
 #include "session/remotefiles.h"
+#include "tests/support/serverprocess.h"
 
 #include <QApplication>
 #include <QDir>
@@ -19,7 +20,6 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
@@ -83,24 +83,10 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    const QString portFile = temp.path() + QStringLiteral("/port");
-    QProcess server;
-    server.setProcessChannelMode(QProcess::ForwardedChannels);
-    server.start(QStringLiteral("/usr/bin/python3"),
-                 {QStringLiteral(PLOVER_SOURCE_DIR "/tests/servers/ftpserver.py"), QStringLiteral("--root"), root,
-                  QStringLiteral("--port-file"), portFile});
-    int port = 0;
-    QElapsedTimer wait;
-    wait.start();
-    while (port == 0 && wait.elapsed() < 10000) {
-        QFile f(portFile);
-        if (f.open(QIODevice::ReadOnly))
-            port = f.readAll().trimmed().toInt();
-        else
-            QThread::msleep(20);
-    }
+    plover::test::FtpServer server(root.toStdString());
+    const int port = server.Port();
     if (port == 0) {
-        std::fprintf(stderr, "the FTP server did not start\n");
+        std::fprintf(stderr, "the FTP server did not start: %s\n", server.Output().c_str());
         return 1;
     }
 
@@ -209,7 +195,5 @@ int main(int argc, char** argv)
         ftp.SetAction(plover::ftpLogoff);
     } catch (const std::exception&) {
     }
-    server.terminate();
-    server.waitForFinished(5000);
     return 0;
 }

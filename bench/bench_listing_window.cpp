@@ -4,6 +4,7 @@
 // header sorts in the window. Goals: within 1.5 times curl, sorts < 0.2 s.
 #include "session/ftpform.h"
 #include "session/remotefiles.h"
+#include "tests/support/serverprocess.h"
 
 #include <QApplication>
 #include <QDir>
@@ -11,7 +12,6 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -88,24 +88,10 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    const QString portFile = temp.path() + QStringLiteral("/port");
-    QProcess server;
-    server.setProcessChannelMode(QProcess::ForwardedChannels);
-    server.start(QStringLiteral("/usr/bin/python3"),
-                 {QStringLiteral(PLOVER_SOURCE_DIR "/tests/servers/ftpserver.py"), QStringLiteral("--root"), root,
-                  QStringLiteral("--port-file"), portFile});
-    int port = 0;
-    QElapsedTimer wait;
-    wait.start();
-    while (port == 0 && wait.elapsed() < 10000) {
-        QFile f(portFile);
-        if (f.open(QIODevice::ReadOnly))
-            port = f.readAll().trimmed().toInt();
-        else
-            QThread::msleep(20);
-    }
+    plover::test::FtpServer server(root.toStdString());
+    const int port = server.Port();
     if (port == 0) {
-        std::fprintf(stderr, "the FTP server did not start\n");
+        std::fprintf(stderr, "the FTP server did not start: %s\n", server.Output().c_str());
         return 1;
     }
 
@@ -175,7 +161,5 @@ int main(int argc, char** argv)
         ftp.SetAction(plover::ftpLogoff);
     } catch (const std::exception&) {
     }
-    server.terminate();
-    server.waitForFinished(5000);
     return 0;
 }

@@ -211,6 +211,12 @@ private:
     bool acceptLocalName(const std::string& name);
     // RETR of the row into localFile, with the status text and progress bar.
     void downloadRow(int row, const std::string& localFile);
+    // The remote side of Copy, View and Unzip: every selected row naming a
+    // file (directories skipped, unsafe names refused, only archives for
+    // Unzip) is downloaded into the local directory or, for View, the view
+    // folder, then deselected.
+    enum class DownloadPurpose { Copy, View, Unzip };
+    void downloadSelectedRows(DownloadPurpose purpose);
     void uploadFile(const QString& name);
     // Runs a command; when it stops on an exception the controls come back
     // at once, then the exception goes on to the guard.

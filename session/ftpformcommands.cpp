@@ -118,6 +118,27 @@ void TFTPForm::uploadFile(const QString& name)
     m_rows->Flush();
 }
 
+void TFTPForm::downloadSelectedRows(DownloadPurpose purpose)
+{
+    m_rows->Flush();
+    const int count = m_rows->rowCount();
+    for (int i = 0; i < count; ++i) {
+        if (!remoteRowSelected(i))
+            continue;
+        const std::string name = ExtractListingName(m_rows->Row(i));
+        if ((purpose == DownloadPurpose::Unzip && !IsZipName(name)) || DirLB.Contains(name) || !acceptLocalName(name))
+            continue;
+        if (purpose == DownloadPurpose::View)
+            ViewAfterDownload = true;
+        m_afterDownloadPending = purpose != DownloadPurpose::Copy;
+        downloadRow(i, purpose == DownloadPurpose::View ? m_siteManager.ViewDirectory() + name
+                                                        : JoinLocalPath(localDirectory(), name));
+        m_afterDownloadPending = false;
+        deselectRemoteRow(i);
+        FileListBox1->Update();
+    }
+}
+
 void TFTPForm::DownloadClick()
 {
     ViewAfterDownload = false;
@@ -125,18 +146,7 @@ void TFTPForm::DownloadClick()
     AllActive(false);
     runCommand([this] {
         if (remoteDirection(Download, QLatin1Char('C'))) {
-            m_rows->Flush();
-            const int count = m_rows->rowCount();
-            for (int i = 0; i < count; ++i) {
-                if (!remoteRowSelected(i))
-                    continue;
-                const std::string name = ExtractListingName(m_rows->Row(i));
-                if (DirLB.Contains(name) || !acceptLocalName(name))
-                    continue;
-                downloadRow(i, JoinLocalPath(localDirectory(), name));
-                deselectRemoteRow(i);
-                FileListBox1->Update();
-            }
+            downloadSelectedRows(DownloadPurpose::Copy);
         } else {
             for (const QString& f : FileListBox1->SelectedFiles())
                 uploadFile(f);
@@ -150,21 +160,7 @@ void TFTPForm::OpenButtonClick()
     UnzipAfterDownload = false;
     runCommand([this] {
         if (remoteDirection(OpenButton, QLatin1Char('<'))) {
-            m_rows->Flush();
-            const int count = m_rows->rowCount();
-            for (int i = 0; i < count; ++i) {
-                if (!remoteRowSelected(i))
-                    continue;
-                const std::string name = ExtractListingName(m_rows->Row(i));
-                if (DirLB.Contains(name) || !acceptLocalName(name))
-                    continue;
-                ViewAfterDownload = true;
-                m_afterDownloadPending = true;
-                downloadRow(i, m_siteManager.ViewDirectory() + name);
-                m_afterDownloadPending = false;
-                deselectRemoteRow(i);
-                FileListBox1->Update();
-            }
+            downloadSelectedRows(DownloadPurpose::View);
         } else {
             for (const QString& f : FileListBox1->SelectedFiles())
                 ShellOpen(JoinLocalPath(localDirectory(), FromQ(f)));
@@ -178,20 +174,7 @@ void TFTPForm::UnzipButtonClick()
     ViewAfterDownload = false;
     runCommand([this] {
         if (remoteDirection(UnzipButton, QLatin1Char('<'))) {
-            m_rows->Flush();
-            const int count = m_rows->rowCount();
-            for (int i = 0; i < count; ++i) {
-                if (!remoteRowSelected(i))
-                    continue;
-                const std::string name = ExtractListingName(m_rows->Row(i));
-                if (!IsZipName(name) || DirLB.Contains(name) || !acceptLocalName(name))
-                    continue;
-                m_afterDownloadPending = true;
-                downloadRow(i, JoinLocalPath(localDirectory(), name));
-                m_afterDownloadPending = false;
-                deselectRemoteRow(i);
-                FileListBox1->Update();
-            }
+            downloadSelectedRows(DownloadPurpose::Unzip);
             return;
         }
         for (const QString& f : FileListBox1->SelectedFiles()) {

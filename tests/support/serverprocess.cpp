@@ -1,6 +1,5 @@
 #include "tests/support/serverprocess.h"
 
-#include "tests/support/temphome.h"
 
 #include <QDeadlineTimer>
 #include <cerrno>
