@@ -99,6 +99,21 @@ void CDataInterface::FireDisconnected(int)
 
 int CDataInterface::PumpUpload(bool& didWork)
 {
+    // While the socket takes whole blocks, go on within the same turn (a
+    // few blocks at most, so the window stays responsive).
+    constexpr int maxBlocksPerTurn = 4;
+    for (int block = 0; block < maxBlocksPerTurn; ++block) {
+        bool wholeBlockTaken = false;
+        if (const int code = pumpUploadBlock(didWork, wholeBlockTaken))
+            return code;
+        if (!wholeBlockTaken)
+            break;
+    }
+    return 0;
+}
+
+int CDataInterface::pumpUploadBlock(bool& didWork, bool& wholeBlockTaken)
+{
     if (m_kind != tkUpload || !m_uploadReleased || !m_file.IsOpen())
         return 0;
     if (m_pendingLength == 0) {
@@ -137,6 +152,7 @@ int CDataInterface::PumpUpload(bool& didWork)
     m_pendingLength -= taken;
     m_byteCount += taken;
     didWork = true;
+    wholeBlockTaken = m_pendingLength == 0;
     if (m_owner->OnTransfer)
         m_owner->OnTransfer(m_owner, m_byteCount, std::string());
     return 0;

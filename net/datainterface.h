@@ -66,6 +66,7 @@ protected:
 
 private:
     void fileFailed(int code, const std::string& text);
+    [[nodiscard]] int pumpUploadBlock(bool& didWork, bool& wholeBlockTaken);
 
     TTransferKind m_kind = tkNone;
     std::int64_t m_byteCount = 0;

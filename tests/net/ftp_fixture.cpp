@@ -1,6 +1,7 @@
 #include "tests/net/ftp_fixture.h"
 
 #include "platform/exception.h"
+#include "platform/messages.h"
 
 #include <filesystem>
 
@@ -17,6 +18,8 @@ void FtpTest::SetUp()
 
 void FtpTest::TearDown()
 {
+    // Interrupt messages a test left queued must not end the next test's waits.
+    DrainMessages();
     TempHomeTest::TearDown();
 }
 
