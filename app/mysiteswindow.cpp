@@ -411,9 +411,7 @@ void TMySitesWindow::DoConnection(TFTPSiteRecord Site)
     form->SetPanelText(0, QStringLiteral("Connecting..."));
 
     const QRect screen = (form->screen() ? form->screen() : QGuiApplication::primaryScreen())->geometry();
-    const TSessionBounds d = TFTPForm::DesignBounds();
-    const TWindowBounds b = SessionWindowBounds(Site, {d.Left, d.Top, d.Width, d.Height}, screen.width(), screen.height());
-    form->SetBounds({b.Left, b.Top, b.Width, b.Height});
+    form->SetBounds(SessionWindowBounds(Site, TFTPForm::DesignBounds(), screen.width(), screen.height()));
     form->ShowAllfilesMenu->setChecked(Site.ShowAllFiles != 0);
     form->show();
     form->SiteName = Site.FTPSiteName.Get();
@@ -454,7 +452,7 @@ TFTPForm* TMySitesWindow::LastSession() const
     return m_lastSession.data();
 }
 
-void TMySitesWindow::StoreSessionState(const std::string& siteName, const TSessionBounds& bounds, bool showAllFiles)
+void TMySitesWindow::StoreSessionState(const std::string& siteName, const TWindowBounds& bounds, bool showAllFiles)
 {
     const int i = m_sites.IndexOf(siteName);
     if (i < 0)

@@ -71,7 +71,7 @@ public:
     TFTPForm* LastSession() const;
 
     // ISiteManager, for the session windows.
-    void StoreSessionState(const std::string& siteName, const TSessionBounds& bounds, bool showAllFiles) override;
+    void StoreSessionState(const std::string& siteName, const TWindowBounds& bounds, bool showAllFiles) override;
     std::string ViewDirectory() const override { return TempDir; }
     void ShowSiteManager() override { showSiteManager(); }
     void ShowSendMail() override { SendEmail1Click(); }

@@ -3,17 +3,11 @@
 #pragma once
 
 #include "platform/inifile.h"
+#include "platform/windowbounds.h"
 
 #include <string>
 
 namespace plover {
-
-struct TWindowBounds {
-    int Left = 0;
-    int Top = 0;
-    int Width = 0;
-    int Height = 0;
-};
 
 struct TEmailSettings {
     std::string ESTo;

@@ -11,6 +11,7 @@
 #include "session/ftpform.h"
 #include "session/remotefiles.h"
 #include "tests/support/serverprocess.h"
+#include "tests/support/sessionsupport.h"
 
 #include <QApplication>
 #include <QDir>
@@ -32,16 +33,6 @@ namespace {
 constexpr double RatioGoal = 0.8;
 constexpr qint64 GapGoalMs = 100;
 constexpr int Runs = 3;
-
-class NoSiteManager final : public plover::ISiteManager {
-public:
-    void DoConnection(plover::TFTPSiteRecord) override {}
-    void StoreSessionState(const std::string&, const plover::TSessionBounds&, bool) override {}
-    std::string ViewDirectory() const override { return "/tmp/"; }
-    void ShowSiteManager() override {}
-    void ShowSendMail() override {}
-    void ShowHelpTopic(const std::string&) override {}
-};
 
 // Random-looking, incompressible bytes written once (bounded by the size).
 bool makeFile(const QString& path, qint64 bytes)
@@ -108,7 +99,7 @@ int main(int argc, char** argv)
     };
 
     // The window: log on, list, select the file, click Copy.
-    NoSiteManager sites;
+    plover::test::RecordingSiteManager sites;
     plover::Dialogs::SetResponder([](const plover::DialogRequest& r) {
         std::fprintf(stderr, "dialog: %s\n", r.text.toUtf8().constData());
         return int(plover::mrOk);

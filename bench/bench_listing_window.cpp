@@ -5,6 +5,7 @@
 #include "session/ftpform.h"
 #include "session/remotefiles.h"
 #include "tests/support/serverprocess.h"
+#include "tests/support/sessionsupport.h"
 
 #include <QApplication>
 #include <QDir>
@@ -26,16 +27,6 @@ constexpr int EntryCount = 100000;
 constexpr int Runs = 3;
 constexpr double RatioGoal = 1.5;
 constexpr double SortGoalSeconds = 0.2;
-
-class NoSiteManager final : public plover::ISiteManager {
-public:
-    void DoConnection(plover::TFTPSiteRecord) override {}
-    void StoreSessionState(const std::string&, const plover::TSessionBounds&, bool) override {}
-    std::string ViewDirectory() const override { return "/tmp/"; }
-    void ShowSiteManager() override {}
-    void ShowSendMail() override {}
-    void ShowHelpTopic(const std::string&) override {}
-};
 
 // 100,000 sparse files of varied sizes (some over 4 GiB) and dates, every
 // tenth a directory, every seventh name with a space.
@@ -113,7 +104,7 @@ int main(int argc, char** argv)
     }
 
     // The window: from the directory change to every row present.
-    NoSiteManager sites;
+    plover::test::RecordingSiteManager sites;
     plover::TFTPForm form(sites);
     form.show();
     plover::TFTP& ftp = *form.FTP1;

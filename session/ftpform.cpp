@@ -84,23 +84,23 @@ TFTPForm::TFTPForm(ISiteManager& siteManager, QWidget* parent) : QMainWindow(par
     buildControls();
     buildMenus();
     wireEvents();
-    const TSessionBounds design = DesignBounds();
+    const TWindowBounds design = DesignBounds();
     SetBounds(design);
 }
 
 TFTPForm::~TFTPForm() = default;
 
-TSessionBounds TFTPForm::DesignBounds()
+TWindowBounds TFTPForm::DesignBounds()
 {
     return {100, 80, DesignFormWidth, DesignFormHeight};
 }
 
-TSessionBounds TFTPForm::Bounds() const
+TWindowBounds TFTPForm::Bounds() const
 {
     return {pos().x(), pos().y(), width() + FrameWidth, height() + FrameHeight};
 }
 
-void TFTPForm::SetBounds(const TSessionBounds& b)
+void TFTPForm::SetBounds(const TWindowBounds& b)
 {
     move(b.Left, b.Top);
     resize(b.Width - FrameWidth, b.Height - FrameHeight);
@@ -579,7 +579,7 @@ void TFTPForm::SpawnButtonClick()
     TFTPSiteRecord site = MakeSiteRecord(SiteName, JoinServerField(FTP1->RemoteHost(), FTP1->RemotePort()),
                                          FTP1->RemotePath(), FromQ(DirectoryListBox1->Directory()), FTP1->User,
                                          FTP1->Password);
-    const TSessionBounds b = Bounds();
+    const TWindowBounds b = Bounds();
     site.SessionLeft = b.Left + 20;
     site.SessionTop = b.Top + 20;
     site.SessionWidth = b.Width;

@@ -53,9 +53,9 @@ public:
 
     // The window's outer bounds in the design's units (the profile's
     // SessionLeft/Top/Width/Height), and setting them.
-    TSessionBounds Bounds() const;
-    void SetBounds(const TSessionBounds& bounds);
-    static TSessionBounds DesignBounds();
+    TWindowBounds Bounds() const;
+    void SetBounds(const TWindowBounds& bounds);
+    static TWindowBounds DesignBounds();
 
     // Status bar panel texts (0 to 4).
     QString PanelText(int panel) const;

@@ -3,19 +3,12 @@
 // bounds in its profile, the view folder, and the program's other windows.
 #pragma once
 
+#include "platform/windowbounds.h"
 #include "session/siterecord.h"
 
 #include <string>
 
 namespace plover {
-
-// A session window's outer bounds, as a profile remembers them.
-struct TSessionBounds {
-    int Left = 0;
-    int Top = 0;
-    int Width = 0;
-    int Height = 0;
-};
 
 class ISiteManager {
 public:
@@ -25,7 +18,7 @@ public:
     virtual void DoConnection(TFTPSiteRecord Site) = 0;
     // A session closed: the first profile named siteName (letter case
     // ignored) takes its bounds and show-dot-files flag; none, nothing.
-    virtual void StoreSessionState(const std::string& siteName, const TSessionBounds& bounds, bool showAllFiles) = 0;
+    virtual void StoreSessionState(const std::string& siteName, const TWindowBounds& bounds, bool showAllFiles) = 0;
     // Where View downloads go; ends in "/".
     virtual std::string ViewDirectory() const = 0;
     virtual void ShowSiteManager() = 0;

@@ -113,7 +113,7 @@ TEST_F(DoConnectionTest, OpensAListedSessionWithTheProfilesCaptionAndBounds)
     ASSERT_TRUE(form);
     EXPECT_TRUE(form->isVisible());
     EXPECT_EQ(form->windowTitle().toStdString(), "Work Site (" + serverField() + ")");
-    const TSessionBounds b = form->Bounds();
+    const TWindowBounds b = form->Bounds();
     EXPECT_EQ(b.Left, 50);
     EXPECT_EQ(b.Top, 60);
     EXPECT_EQ(b.Width, 600);
@@ -164,8 +164,8 @@ TEST_F(DoConnectionTest, RememberedBoundsOutsideTheirRangesKeepTheDesign)
     open({s});
     w->DoConnection(s);
     ASSERT_TRUE(w->LastSession());
-    const TSessionBounds b = w->LastSession()->Bounds();
-    const TSessionBounds d = TFTPForm::DesignBounds();
+    const TWindowBounds b = w->LastSession()->Bounds();
+    const TWindowBounds d = TFTPForm::DesignBounds();
     EXPECT_EQ(b.Left, d.Left);
     EXPECT_EQ(b.Top, 30);
     EXPECT_EQ(b.Width, d.Width);

@@ -13,6 +13,7 @@
 #include "session/renameform.h"
 #include "session/sessionshared.h"
 #include "tests/support/serverprocess.h"
+#include "tests/support/sessionsupport.h"
 #include "tests/support/temphome.h"
 
 #include <QAction>
@@ -77,17 +78,6 @@ TEST_F(LocalFileSizeTest, ReadOnlyFileIsMeasuredAndAMissingOneFails)
     EXPECT_THROW((void)LocalFileSize(Root + "/missing"), EInOutError);
 }
 
-class RecordingSiteManager final : public ISiteManager {
-public:
-    void DoConnection(TFTPSiteRecord) override {}
-    void StoreSessionState(const std::string&, const TSessionBounds&, bool) override {}
-    std::string ViewDirectory() const override { return View; }
-    void ShowSiteManager() override {}
-    void ShowSendMail() override {}
-    void ShowHelpTopic(const std::string&) override {}
-    std::string View;
-};
-
 class RecordingArchiveWindow final : public IArchiveWindow {
 public:
     void SetZipFileName(const std::string& path) override { Calls.push_back("zip " + path); }
@@ -144,19 +134,7 @@ protected:
     {
         server = std::make_unique<test::FtpServer>(ServeRoot);
         ASSERT_NE(server->Port(), 0) << server->Output();
-        TFTP& ftp = *form->FTP1;
-        ftp.OnFirePITrail = [this](QObject*, TPIDirections dir, const std::string& text) {
-            if (dir == pidCommand)
-                Sent.push_back(text);
-        };
-        ftp.SetWinsockLoaded(true);
-        ftp.SetRemoteHost("127.0.0.1");
-        ftp.SetRemotePort(server->Port());
-        ftp.SetTransferMode(tmBinary);
-        ftp.User = "user";
-        ftp.Password = "password";
-        ftp.SetAction(ftpLogon);
-        form->ChangeDirectory("/");
+        test::LogOnSession(*form, server->Port(), Sent);
     }
 
     int rowOf(const std::string& name) const
@@ -204,7 +182,7 @@ protected:
                form->eRemotePath->isEnabled() && form->DeleteButton->isEnabled();
     }
 
-    RecordingSiteManager sites;
+    test::RecordingSiteManager sites;
     TFTPForm* form = nullptr;
     std::unique_ptr<test::FtpServer> server;
     std::string ServeRoot;

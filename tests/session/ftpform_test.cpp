@@ -7,6 +7,7 @@
 #include "session/localfiles.h"
 #include "session/remotefiles.h"
 #include "tests/support/serverprocess.h"
+#include "tests/support/sessionsupport.h"
 #include "tests/support/temphome.h"
 
 #include <QAction>
@@ -31,31 +32,6 @@
 using namespace plover;
 
 namespace {
-
-// Stands in for the site manager: records what the window asks of it.
-class RecordingSiteManager final : public ISiteManager {
-public:
-    void DoConnection(TFTPSiteRecord Site) override { Connections.push_back(Site); }
-    void StoreSessionState(const std::string& siteName, const TSessionBounds& bounds, bool showAllFiles) override
-    {
-        StoredName = siteName;
-        StoredBounds = bounds;
-        StoredShowAll = showAllFiles;
-        ++Stores;
-    }
-    std::string ViewDirectory() const override { return "/tmp/"; }
-    void ShowSiteManager() override { ++Shown; }
-    void ShowSendMail() override {}
-    void ShowHelpTopic(const std::string& topic) override { HelpTopic = topic; }
-
-    std::vector<TFTPSiteRecord> Connections;
-    std::string StoredName;
-    TSessionBounds StoredBounds;
-    bool StoredShowAll = false;
-    int Stores = 0;
-    int Shown = 0;
-    std::string HelpTopic;
-};
 
 TEST(FTPFormLayoutTest, DesignSizeGivesTheDesignedNumbers)
 {
@@ -155,23 +131,7 @@ protected:
         ASSERT_NE(server->Port(), 0) << server->Output();
     }
 
-    // What DoConnection does for a session, against the test server.
-    void logOn()
-    {
-        TFTP& ftp = *form->FTP1;
-        ftp.OnFirePITrail = [this](QObject*, TPIDirections dir, const std::string& text) {
-            if (dir == pidCommand)
-                Sent.push_back(text);
-        };
-        ftp.SetWinsockLoaded(true);
-        ftp.SetRemoteHost("127.0.0.1");
-        ftp.SetRemotePort(server->Port());
-        ftp.SetTransferMode(tmBinary);
-        ftp.User = "user";
-        ftp.Password = "password";
-        ftp.SetAction(ftpLogon);
-        form->ChangeDirectory("/");
-    }
+    void logOn() { test::LogOnSession(*form, server->Port(), Sent); }
 
     std::vector<std::string> names() const
     {
@@ -221,7 +181,7 @@ protected:
         form->RemoteModel().Flush();
     }
 
-    RecordingSiteManager sites;
+    test::RecordingSiteManager sites;
     QPointer<TFTPForm> form;
     std::unique_ptr<test::FtpServer> server;
     std::string ServeRoot;
