@@ -12,15 +12,16 @@ namespace plover {
 
 bool IsSafeRemoteName(std::string_view name)
 {
-    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos &&
-           name.find('\0') == std::string_view::npos;
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of(std::string_view("/\0\r\n", 4)) == std::string_view::npos;
 }
 
 std::string UnsafeNameMessage(std::string_view name)
 {
     std::string shown(name);
+    // A NUL would cut the message short and a line break would split it.
     for (char& c : shown)
-        if (c == '\0')
+        if (c == '\0' || c == '\r' || c == '\n')
             c = '?';
     return "The server sent the file name \"" + shown +
            "\", which cannot be used as a local file name. The item was skipped.";

@@ -12,6 +12,8 @@ namespace plover {
 // A name from the server may become a local file name only when it names
 // one entry of the current directory: not empty, not "." or "..", without
 // "/" or a NUL byte. Anything else could write outside the chosen folder.
+// A CR or LF is refused too: sent back to the server, it would end the
+// command early.
 [[nodiscard]] bool IsSafeRemoteName(std::string_view name);
 // The message shown when an item is refused for its name.
 [[nodiscard]] std::string UnsafeNameMessage(std::string_view name);

@@ -122,15 +122,17 @@ struct Fields {
     std::string Size;
 };
 
+enum class UnixLine { NotUnix, Unnamed, Named };
+
 // A Unix long-listing line: permissions, link count, owner, group, size,
 // month, day, time or year, name. Some servers leave out the group or the
 // link count, so the date is found as the first month-day-time triple after
 // a size. The name is everything after the single space that follows the
-// time field, spaces included.
-bool parseUnixLine(std::string_view line, Fields& out)
+// time field, leading and trailing spaces included.
+UnixLine parseUnixLine(std::string_view line, Fields& out)
 {
     if (line.empty() || !isPermissions(line.substr(0, line.find(' '))))
-        return false;
+        return UnixLine::NotUnix;
     const std::vector<Token> t = splitAtSpaces(line);
     for (std::size_t k = 3; k + 2 < t.size(); ++k) {
         if (!allDigits(t[k - 1].Text) || monthIndex(t[k].Text) == 0 || !isDay(t[k + 1].Text) ||
@@ -138,7 +140,7 @@ bool parseUnixLine(std::string_view line, Fields& out)
             continue;
         const std::size_t nameBegin = t[k + 2].End + 1;
         if (nameBegin >= line.size())
-            return false;
+            return UnixLine::Unnamed;
         std::string_view name = line.substr(nameBegin);
         if (line[0] == 'l') {
             // The name of a link stands before " -> target".
@@ -149,9 +151,9 @@ bool parseUnixLine(std::string_view line, Fields& out)
         out.Name = std::string(name);
         out.DateKey = makeDateKey(t[k].Text, t[k + 1].Text);
         out.Size = std::string(t[k - 1].Text);
-        return true;
+        return UnixLine::Named;
     }
-    return false;
+    return UnixLine::NotUnix;
 }
 
 // The designed rules, read from the right-hand end of the line. Positions are
@@ -172,13 +174,22 @@ Fields parseFromRight(std::string_view line)
         while (i >= 0 && at(i) == ' ')
             --i;
     };
+    // The last token with the spaces after it: a name may end in spaces.
+    const auto collectName = [&](std::ptrdiff_t& i) {
+        if (i < 0)
+            return std::string();
+        const std::ptrdiff_t end = i;
+        skipSpaces(i);
+        collect(i);
+        return std::string(line.substr(static_cast<std::size_t>(i + 1), static_cast<std::size_t>(end - i)));
+    };
 
     Fields f;
     std::ptrdiff_t i = static_cast<std::ptrdiff_t>(line.size()) - 1;
-    f.Name = collect(i);
+    f.Name = collectName(i);
     if (i >= 2 && at(i - 1) == '>' && at(i - 2) == '-') {
         i -= 4;
-        f.Name = collect(i);
+        f.Name = collectName(i);
     }
     --i;
     skipSpaces(i);
@@ -260,20 +271,30 @@ void sortRows(std::vector<std::string>& rows, KeyOf keyOf, Compare compare)
 TListingLine ParseListingLine(std::string_view line, bool showDotFiles)
 {
     TListingLine result;
-    // The component strips line ends; a stray CR from a sloppy server would
-    // otherwise end up in the name.
-    while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
+    // The component strips the line end; a server that doubles its CRs
+    // (CR CR LF) would leave one in every name. An LF left here belongs to
+    // the name, which the file commands then refuse.
+    while (!line.empty() && line.back() == '\r')
         line.remove_suffix(1);
+    // Blank lines name nothing.
+    if (line.find_first_not_of(" \r\n") == std::string_view::npos)
+        return result;
     if (line.size() >= 3 && lowerAscii(line[0]) == 't' && lowerAscii(line[1]) == 'o' && lowerAscii(line[2]) == 't')
         return result; // "total 42" opens a long listing
-    // An empty line or one ending in a space gives an empty name. A code 8
-    // would split the row into the wrong fields, so such a line is refused.
-    if (line.empty() || line.back() == ' ' || line.find(ListingSeparator) != std::string_view::npos)
+    // A code 8 would split the row into the wrong fields.
+    if (line.find(ListingSeparator) != std::string_view::npos)
         return result;
 
     Fields f;
-    if (!parseUnixLine(line, f))
+    switch (parseUnixLine(line, f)) {
+    case UnixLine::Named:
+        break;
+    case UnixLine::Unnamed:
+        return result;
+    case UnixLine::NotUnix:
         f = parseFromRight(line);
+        break;
+    }
 
     const bool hidden = !showDotFiles && f.Name != "." && !f.Name.empty() && f.Name[0] == '.' &&
                         !(f.Name.size() >= 2 && f.Name[1] == '.');

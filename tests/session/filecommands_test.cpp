@@ -36,12 +36,16 @@ TEST(FileCommandRulesTest, ServerNamesThatCannotBeLocalNames)
 {
     for (std::string_view bad : {std::string_view(""), std::string_view("."), std::string_view(".."),
                                  std::string_view("../x"), std::string_view("a/b"), std::string_view("/etc/passwd"),
-                                 std::string_view("x\0y", 3)})
+                                 std::string_view("x\0y", 3), std::string_view("a\rb"), std::string_view("a\nb"),
+                                 std::string_view("x\r"), std::string_view("\n"), std::string_view("x\r\nDELE y")})
         EXPECT_FALSE(IsSafeRemoteName(bad)) << bad;
-    for (const char* good : {"a.txt", "..x", "...", "b file", ".profile", "a\\b", "c:d"})
+    for (const char* good : {"a.txt", "..x", "...", "b file", ".profile", "a\\b", "c:d", "trailing ", " ", ". ",
+                             ".. ", "tab\there"})
         EXPECT_TRUE(IsSafeRemoteName(good)) << good;
-    // The message names the item without its NUL byte.
+    // The message names the item on one line, without its NUL byte.
     EXPECT_EQ(UnsafeNameMessage(std::string_view("x\0y", 3)).find('\0'), std::string::npos);
+    EXPECT_EQ(UnsafeNameMessage("x\r\nDELE y").find_first_of("\r\n"), std::string::npos);
+    EXPECT_NE(UnsafeNameMessage("x\r\nDELE y").find("x??DELE y"), std::string::npos);
     EXPECT_NE(UnsafeNameMessage("../x").find("\"../x\""), std::string::npos);
 }
 
@@ -478,16 +482,21 @@ TEST_F(FileCommandsTest, ServerNamesThatWouldLeaveTheFolderAreRefused)
     // Listing lines as a hostile server would send them.
     form->FTP1DirList("-rw-r--r-- 1 u g 5 Jan 15 12:34 ../x");
     form->FTP1DirList("-rw-r--r-- 1 u g 5 Jan 15 12:34 a/b");
+    // A name carrying a command of its own.
+    form->FTP1DirList("-rw-r--r-- 1 u g 5 Jan 15 12:34 x\r\nDELE good.txt");
     form->RemoteModel().Flush();
     ASSERT_GE(rowOf("../x"), 0);
     ASSERT_GE(rowOf("a/b"), 0);
-    selectRemote({"../x", "a/b", "good.txt"});
+    ASSERT_GE(rowOf("x\r\nDELE good.txt"), 0);
+    selectRemote({"../x", "a/b", "x\r\nDELE good.txt", "good.txt"});
     form->Download->click();
-    ASSERT_EQ(Messages.size(), 2u);
+    ASSERT_EQ(Messages.size(), 3u);
     EXPECT_NE(Messages[0].find("\"../x\""), std::string::npos);
     EXPECT_NE(Messages[1].find("\"a/b\""), std::string::npos);
+    EXPECT_NE(Messages[2].find("\"x??DELE good.txt\""), std::string::npos) << Messages[2];
     // The rest of the selection still goes; nothing lands outside the folder.
     EXPECT_EQ(sentStarting("RETR"), std::vector<std::string>{"RETR good.txt"});
+    EXPECT_TRUE(sentStarting("DELE").empty());
     EXPECT_FALSE(fs::exists(Root + "/x"));
     EXPECT_FALSE(fs::exists(Local + "/a"));
     EXPECT_EQ(fs::directory_iterator(Local)->path().filename(), "good.txt");
@@ -500,6 +509,21 @@ TEST_F(FileCommandsTest, ServerNamesThatWouldLeaveTheFolderAreRefused)
     EXPECT_TRUE(Opened.empty());
     EXPECT_FALSE(fs::exists(Root + "/x"));
     EXPECT_TRUE(controlsEnabled());
+}
+
+TEST_F(FileCommandsTest, NamesEndingInSpacesAreListedAndCopiedUnderTheirOwnName)
+{
+    serve("spaced  ", "two spaces\n");
+    serve("spaced", "none\n");
+    logOn();
+    ASSERT_GE(rowOf("spaced  "), 0);
+    ASSERT_GE(rowOf("spaced"), 0);
+    selectRemote({"spaced  "});
+    form->Download->click();
+    EXPECT_TRUE(Messages.empty()) << Messages.front();
+    EXPECT_EQ(sentStarting("RETR"), std::vector<std::string>{"RETR spaced  "});
+    EXPECT_EQ(test::ReadFileBytes(Local + "/spaced  "), "two spaces\n");
+    EXPECT_FALSE(fs::exists(Local + "/spaced"));
 }
 
 TEST_F(FileCommandsTest, ARefusalStopsTheLoopAndBringsTheControlsBack)

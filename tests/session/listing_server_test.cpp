@@ -29,6 +29,7 @@ protected:
         test::WriteFileBytes(ServeRoot + "/two  spaces", "ab");
         test::WriteFileBytes(ServeRoot + "/.profile", "x");
         test::WriteFileBytes(ServeRoot + "/empty", "");
+        test::WriteFileBytes(ServeRoot + "/ends in spaces  ", "abc");
         std::filesystem::create_symlink("sub dir", ServeRoot + "/link to sub");
         // Sparse: 3 GiB of size without the disk space.
         const int fd = ::open((ServeRoot + "/big.bin").c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
@@ -96,13 +97,14 @@ TEST_F(ListingCaptureTest, RealServerLinesGiveTheirNamesDatesAndSizes)
     std::set<std::string> names;
     for (const auto& [name, entry] : shown)
         names.insert(name);
-    EXPECT_EQ(names, (std::set<std::string>{".profile", ".ssh", "big.bin", "empty", "link to sub",
+    EXPECT_EQ(names, (std::set<std::string>{".profile", ".ssh", "big.bin", "empty", "ends in spaces  ", "link to sub",
                                             "name with spaces.txt", "sub dir", "two  spaces"}));
 
     const std::string& spaced = shown["name with spaces.txt"].Row;
     EXPECT_EQ(ExtractListingDate(spaced), "Mar 03");
     EXPECT_EQ(ExtractListingSize(spaced), 5);
     EXPECT_EQ(ExtractListingSize(shown["two  spaces"].Row), 2);
+    EXPECT_EQ(ExtractListingSize(shown["ends in spaces  "].Row), 3);
     EXPECT_EQ(ExtractListingSize(shown["big.bin"].Row), int64_t{3} << 30);
     EXPECT_EQ(ListingSizeText(shown["big.bin"].Row), "3221225472");
     EXPECT_EQ(ListingSizeText(shown["empty"].Row), "");
@@ -112,8 +114,8 @@ TEST_F(ListingCaptureTest, RealServerLinesGiveTheirNamesDatesAndSizes)
     std::sort(dirs.begin(), dirs.end());
     EXPECT_EQ(dirs, (std::vector<std::string>{".ssh", "link to sub", "sub dir"}));
     std::sort(hiddenRows.begin(), hiddenRows.end());
-    EXPECT_EQ(hiddenRows, (std::vector<std::string>{"big.bin", "empty", "link to sub", "name with spaces.txt",
-                                                    "sub dir", "two  spaces"}));
+    EXPECT_EQ(hiddenRows, (std::vector<std::string>{"big.bin", "empty", "ends in spaces  ", "link to sub",
+                                                    "name with spaces.txt", "sub dir", "two  spaces"}));
 }
 
 } // namespace

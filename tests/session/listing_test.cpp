@@ -81,6 +81,43 @@ const std::vector<Case> NamesWithSpaces = {
      true},
 };
 
+// Spaces at the end belong to the name, in both kinds of line.
+const std::vector<Case> NamesEndingInSpaces = {
+    {"-rw-r--r--   1 o        g               1 Jan  1  2000 trailing ", true, "trailing ", "Jan 01", "1", false},
+    {"-rw-r--r--   1 o        g               2 Jan  1  2000 three   ", true, "three   ", "Jan 01", "2", false},
+    {"-rw-r--r--   1 o        g               3 Jan  1 12:00  both ", true, " both ", "Jan 01", "3", false},
+    {"-rw-r--r--   1 o        g               4 Jan  1  2000 in side ", true, "in side ", "Jan 01", "4", false},
+    {"-rw-r--r--   1 o        g               5 Jan  1  2000  ", true, " ", "Jan 01", "5", false},
+    {"-rw-r--r--   1 o        g               6 Jan  1  2000 cr \r", true, "cr ", "Jan 01", "6", false},
+    {"drwxr-xr-x   2 o        g            4096 Jul  4 11:11 folder ", true, "folder ", "Jul 04", "4096", true},
+    {"lrwxrwxrwx   1 o        g               7 Dec 24 09:00 link  -> target ", true, "link ", "Dec 24", "7", true},
+    {"-rw-r--r--   1 o        g               8 Jan  1  2000 .dot ", false, ".dot ", "Jan 01", "8", false},
+    {"README  ", true, "README  ", " 0", "", false},
+    {"bin  -> usr/bin", true, "bin ", " 0", "", false},
+    {"01-15-24  12:34PM       <DIR>          folder ", true, "folder ", "01-15-24 12:34PM", "", false},
+};
+
+// Line breaks the engine kept inside a line stay in the name (the file
+// commands refuse it); only CRs at the end are a sloppy server's line end.
+const std::vector<Case> NamesWithLineBreaks = {
+    {"-rw-r--r--   1 o        g               1 Jan  1  2000 two\nlines", true, "two\nlines", "Jan 01", "1", false},
+    {"-rw-r--r--   1 o        g               2 Jan  1  2000 cr\rinside", true, "cr\rinside", "Jan 01", "2", false},
+    {"-rw-r--r--   1 o        g               3 Jan  1  2000 ends\n", true, "ends\n", "Jan 01", "3", false},
+    {"-rw-r--r--   1 o        g               4 Jan  1  2000 x\r\r", true, "x", "Jan 01", "4", false},
+};
+
+// Nothing to list: no row, no directory.
+const std::vector<Case> Blanks = {
+    {"", false, "", "", "", false},
+    {"\r", false, "", "", "", false},
+    {"\n", false, "", "", "", false},
+    {" \r\n ", false, "", "", "", false},
+    {"   ", false, "", "", "", false},
+    // A long-listing line that stops at its date has no name.
+    {"-rw-r--r--   1 o        g               1 Jan  1  2000 ", false, "", "", "", false},
+    {"drwxr-xr-x   2 o        g            4096 Jan  1  2000", false, "", "", "", false},
+};
+
 const std::vector<Case> YearsAndTimes = {
     {"-rw-r--r--   1 o        g               1 Jan  5  2001 y", true, "y", "Jan 05", "1", false},
     {"-rw-r--r--   1 o        g               1 Sep 30 23:59 t", true, "t", "Sep 30", "1", false},
@@ -98,10 +135,7 @@ const std::vector<Case> OddStyles = {
     {"-rw-r--r-- 1 owner group 1234 readme.txt", true, "readme.txt", "owner group", "1", false},
     {"-rw-r--r-- 1 o g 3 Jan 32 2000 x y", true, "y", "32 2000", "", false},
     {"+i8388621.29609,m824255902,/,\tdev", true, "+i8388621.29609,m824255902,/,\tdev", " 0", "", false},
-    // Lines the window has no rule for add nothing.
-    {"", false, "", "", "", false},
-    {"   ", false, "", "", "", false},
-    {"-rw-r--r--   1 o        g               1 Jan  1  2000 trailing ", false, "", "", "", false},
+    // A code 8 would break the row's fields: the line adds nothing.
     {"-rw-r--r--   1 o        g               1 Jan  1  2000 back\bspace", false, "", "", "", false},
 };
 
@@ -109,6 +143,8 @@ const std::vector<std::pair<const char*, const std::vector<Case>*>> Groups = {
     {"summary lines", &SummaryLines}, {"directories", &Directories}, {"files", &Files},
     {"links", &Links},                {"dot files", &DotFiles},      {"names with spaces", &NamesWithSpaces},
     {"years and times", &YearsAndTimes}, {"odd styles", &OddStyles},
+    {"names ending in spaces", &NamesEndingInSpaces}, {"names with line breaks", &NamesWithLineBreaks},
+    {"blanks", &Blanks},
 };
 
 TEST(ListingLineTest, EachLineGivesItsRowAndDirectoryFlag)
