@@ -716,7 +716,6 @@ void TFTPForm::FTP1EndTransfer()
     unsetCursor();
     ProgressBar1->hide();
     ProgressBar1->setValue(0);
-    afterDownload();
 }
 
 } // namespace plover

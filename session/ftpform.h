@@ -200,7 +200,7 @@ private:
     void applyLayout(const TFTPFormLayout& layout);
     void setTransferMode(TFTPTransferModes mode);
     void showPopup(QWidget* list, QPoint pos);
-    // The work a finished View or Unzip download triggers.
+    // The work a View or Unzip download triggers once it succeeded.
     void afterDownload();
     // The file commands' shared steps (ftpformcommands.cpp).
     std::string localDirectory() const;
@@ -230,9 +230,6 @@ private:
     QWidget* m_commandColumn = nullptr;
     QWidget* m_workArea = nullptr;
     int m_busy = 0;
-    // A View or Unzip download is under way: its end opens or unpacks the
-    // file. One-shot, so a later listing or copy does neither.
-    bool m_afterDownloadPending = false;
     bool m_closed = false;
 };
 

@@ -78,7 +78,6 @@ void TFTPForm::runCommand(const std::function<void()>& body)
     try {
         body();
     } catch (...) {
-        m_afterDownloadPending = false;
         AllActive(true);
         unsetCursor();
         ProgressBar1->hide();
@@ -98,6 +97,9 @@ void TFTPForm::downloadRow(int row, const std::string& localFile)
     Progress.SetSize(ExtractListingSize(entry));
     ProgressBar1->setValue(0);
     ProgressBar1->show();
+    // The engine fails a binary download that ends at another size than the
+    // listing showed (a cut connection, a file changed since), leaving no file.
+    FTP1->ExpectedSize = ExpectedListingSize(entry);
     FTP1->SetAction(ftpDownload);
 }
 
@@ -130,10 +132,12 @@ void TFTPForm::downloadSelectedRows(DownloadPurpose purpose)
             continue;
         if (purpose == DownloadPurpose::View)
             ViewAfterDownload = true;
-        m_afterDownloadPending = purpose != DownloadPurpose::Copy;
         downloadRow(i, purpose == DownloadPurpose::View ? m_siteManager.ViewDirectory() + name
                                                         : JoinLocalPath(localDirectory(), name));
-        m_afterDownloadPending = false;
+        // Only now is the file complete under its own name; a failed
+        // download has thrown and leaves nothing to open or unpack.
+        if (purpose != DownloadPurpose::Copy)
+            afterDownload();
         deselectRemoteRow(i);
         FileListBox1->Update();
     }
@@ -289,9 +293,6 @@ void TFTPForm::MakeDirectoryButtonClick()
 
 void TFTPForm::afterDownload()
 {
-    if (!m_afterDownloadPending)
-        return;
-    m_afterDownloadPending = false;
     if (UnzipAfterDownload) {
         IArchiveWindow* archive = TSessionShared::ArchiveWindow();
         if (!archive) {

@@ -322,6 +322,12 @@ std::string ExtractListingName(std::string_view row) { return std::string(field(
 std::string ExtractListingDate(std::string_view row) { return std::string(field(row, 1)); }
 int64_t ExtractListingSize(std::string_view row) { return digitsValue(field(row, 2)); }
 
+int64_t ExpectedListingSize(std::string_view row)
+{
+    const std::string_view size = field(row, 2);
+    return std::any_of(size.begin(), size.end(), isDigit) ? digitsValue(size) : -1;
+}
+
 int CompareNames(std::string_view a, std::string_view b)
 {
     const std::size_t n = std::min(a.size(), b.size());

@@ -30,6 +30,9 @@ struct TListingLine {
 [[nodiscard]] std::string ExtractListingDate(std::string_view row);
 // 0 when the size field holds no digits; saturates instead of overflowing.
 [[nodiscard]] int64_t ExtractListingSize(std::string_view row);
+// The size a download of the row should have, or -1 (unknown) when the size
+// field holds no digits.
+[[nodiscard]] int64_t ExpectedListingSize(std::string_view row);
 
 [[nodiscard]] std::string MakeListingRow(std::string_view name, std::string_view dateKey, std::string_view size);
 

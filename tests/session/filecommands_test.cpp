@@ -84,7 +84,11 @@ TEST_F(LocalFileSizeTest, ReadOnlyFileIsMeasuredAndAMissingOneFails)
 
 class RecordingArchiveWindow final : public IArchiveWindow {
 public:
-    void SetZipFileName(const std::string& path) override { Calls.push_back("zip " + path); }
+    void SetZipFileName(const std::string& path) override
+    {
+        Calls.push_back("zip " + path);
+        ZipWasThere = fs::is_regular_file(path);
+    }
     void SetAutoCreateDir(const std::string& path) override { Calls.push_back("dest " + path); }
     void LoadFileList() override { Calls.push_back("load"); }
     void UnZipAll() override { Calls.push_back("unzip all"); }
@@ -94,6 +98,7 @@ public:
         return mrOk;
     }
     std::vector<std::string> Calls;
+    bool ZipWasThere = false;  // complete under its own name when handed over
 };
 
 class FileCommandsTest : public test::TempHomeTest {
@@ -288,9 +293,15 @@ TEST_F(FileCommandsTest, ViewOpensTheDownloadFromTheViewFolderOnlyOnce)
 {
     serve("readme.txt", "read me\n");
     logOn();
+    std::string openedText;  // the file as the desktop would have found it
+    SetShellOpener([&](const std::string& path) {
+        Opened.push_back(path);
+        openedText = test::ReadFileBytes(path);
+    });
     selectRemote({"readme.txt"});
     ASSERT_EQ(form->OpenButton->text(), "<- View");
     form->OpenButton->click();
+    EXPECT_EQ(openedText, "read me\n");
     EXPECT_EQ(test::ReadFileBytes(sites.View + "readme.txt"), "read me\n");
     EXPECT_FALSE(fs::exists(Local + "/readme.txt"));
     EXPECT_EQ(Opened, std::vector<std::string>{sites.View + "readme.txt"});
@@ -322,6 +333,7 @@ TEST_F(FileCommandsTest, UnzipHandlesOnlyArchivesOnBothSides)
     EXPECT_FALSE(fs::exists(Local + "/notes.txt"));
     EXPECT_EQ(archive.Calls, (std::vector<std::string>{"zip " + Local + "/Data.ZIP", "dest " + Local + "/Data", "load",
                                                        "unzip all"}));
+    EXPECT_TRUE(archive.ZipWasThere);
 
     // Local side: the archive window is prepared and shown, not unpacked.
     archive.Calls.clear();
@@ -524,6 +536,69 @@ TEST_F(FileCommandsTest, NamesEndingInSpacesAreListedAndCopiedUnderTheirOwnName)
     EXPECT_EQ(sentStarting("RETR"), std::vector<std::string>{"RETR spaced  "});
     EXPECT_EQ(test::ReadFileBytes(Local + "/spaced  "), "two spaces\n");
     EXPECT_FALSE(fs::exists(Local + "/spaced"));
+}
+
+TEST_F(FileCommandsTest, EachDownloadExpectsTheSizeItsRowListed)
+{
+    serve("a.txt", "alpha\n");
+    logOn();
+    // Served after the listing, so only the rows added here name them.
+    serve("unsized.bin", "u");
+    serve("big.bin", "tiny");
+    form->FTP1DirList("unsized.bin");  // no size field in this style
+    form->FTP1DirList("-rw-r--r-- 1 u g 5368709120 Jan 15 12:34 big.bin");
+    form->RemoteModel().Flush();
+    std::vector<int64_t> expected;  // ExpectedSize as each RETR went out
+    auto wired = form->FTP1->OnFirePITrail;
+    form->FTP1->OnFirePITrail = [&](QObject* s, TPIDirections d, const std::string& t) {
+        if (d == pidCommand && t.rfind("RETR ", 0) == 0)
+            expected.push_back(form->FTP1->ExpectedSize);
+        wired(s, d, t);
+    };
+    selectRemote({"a.txt", "unsized.bin"});
+    form->Download->click();
+    EXPECT_TRUE(Messages.empty()) << Messages.front();
+    EXPECT_EQ(expected, (std::vector<int64_t>{6, -1}));
+    EXPECT_EQ(test::ReadFileBytes(Local + "/unsized.bin"), "u");
+
+    // View and Unzip go the same way; the size is held in 64 bits.
+    expected.clear();
+    selectRemote({"big.bin"});
+    form->OpenButton->click();
+    EXPECT_EQ(expected, std::vector<int64_t>{5368709120});
+}
+
+// Needs the engine to enforce ExpectedSize.
+TEST_F(FileCommandsTest, ADownloadWhoseSizeDiffersFromItsRowLeavesNoFile)
+{
+    serve("grown.log", std::string(100, 'g'));
+    logOn();
+    serve("grown.log", std::string(150, 'g'));  // changed since it was listed
+    selectRemote({"grown.log"});
+    form->Download->click();
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_FALSE(Messages[0].empty());
+    EXPECT_TRUE(fs::is_empty(Local)) << "neither the file nor a partial one";
+    EXPECT_TRUE(controlsEnabled());
+
+    // A View that fails opens nothing.
+    Messages.clear();
+    serve("notes.txt", "short");
+    form->FTP1DirList("-rw-r--r-- 1 u g 5368709120 Jan 15 12:34 notes.txt");
+    form->RemoteModel().Flush();
+    selectRemote({"notes.txt"});
+    form->OpenButton->click();
+    EXPECT_EQ(Messages.size(), 1u);
+    EXPECT_TRUE(fs::is_empty(sites.View));
+    EXPECT_TRUE(Opened.empty());
+
+    // The next download of a listed size that holds goes through.
+    Messages.clear();
+    form->ChangeDirectory("/");
+    selectRemote({"grown.log"});
+    form->Download->click();
+    EXPECT_TRUE(Messages.empty()) << Messages.front();
+    EXPECT_EQ(test::ReadFileBytes(Local + "/grown.log").size(), 150u);
 }
 
 TEST_F(FileCommandsTest, ARefusalStopsTheLoopAndBringsTheControlsBack)

@@ -266,6 +266,14 @@ TEST(ListingRowTest, FieldsReadBackFromRowText)
     EXPECT_EQ(ExtractListingSize("n\b\b1x2"), 12);
     EXPECT_EQ(ExtractListingSize("n\b\b99999999999999999999999"), INT64_MAX);
     EXPECT_EQ(ExtractListingName("\bJan 01\b5"), "");
+    // A download expects a size only where the listing gave digits.
+    EXPECT_EQ(ExpectedListingSize("n\bMar 03\b5368709120"), int64_t{5368709120});
+    EXPECT_EQ(ExpectedListingSize("n\bMar 03\b0"), 0);
+    EXPECT_EQ(ExpectedListingSize("n\b\b99999999999999999999999"), INT64_MAX);
+    EXPECT_EQ(ExpectedListingSize("n\bMar 03\b"), -1);
+    EXPECT_EQ(ExpectedListingSize("n\b\bx"), -1);
+    EXPECT_EQ(ExpectedListingSize("plain"), -1);
+    EXPECT_EQ(ExpectedListingSize(ParseListingLine("README", true).Row), -1);
 }
 
 TEST(ListingRowTest, DisplayTextsForTheColumns)
