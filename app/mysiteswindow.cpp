@@ -299,6 +299,7 @@ void TMySitesWindow::FormCreate()
     resize(b.Width, b.Height);
     const int index = ReadMainFormIndex(*IniFile);
     Email = ReadEmailSettings(*IniFile);
+    FtpTimeOut = ReadFtpTimeOut(*IniFile);
 
     m_sites.Clear();
     try {
@@ -368,6 +369,7 @@ void TMySitesWindow::Exit1Click()
         WriteMainFormBounds(*IniFile, {pos().x(), pos().y(), width(), height()});
     WriteMainFormIndex(*IniFile, SelectedIndex());
     WriteEmailSettings(*IniFile, Email);
+    WriteFtpTimeOut(*IniFile, FtpTimeOut);
     IniFile.reset();
     OvTrayIcon951->Deactivate();
     m_exitDone = true;
@@ -417,6 +419,7 @@ void TMySitesWindow::DoConnection(TFTPSiteRecord Site)
     form->SiteName = Site.FTPSiteName.Get();
 
     TFTP& ftp = *form->FTP1;
+    ftp.SetTimeOut(FtpTimeOut);
     ftp.SetWinsockLoaded(true);
     const HostAndPort server = SplitServerField(Site.FTPServer.Get());
     ftp.SetRemoteHost(server.Host);

@@ -48,6 +48,8 @@ public:
     bool ExitOnClose = false;
     std::unique_ptr<TIniFile> IniFile;
     TEmailSettings Email;
+    // Given to every session's connection.
+    int FtpTimeOut = DefaultFtpTimeOut;
 
     TSiteList& Sites() { return m_sites; }
     std::string SitesFilePath() const;

@@ -5,6 +5,7 @@ namespace plover {
 namespace {
 const char* const mainForm = "MainForm";
 const char* const emailForm = "EmailForm";
+const char* const ftp = "FTP";
 } // namespace
 
 TWindowBounds ReadMainFormBounds(const TIniFile& ini, const TWindowBounds& current)
@@ -39,6 +40,12 @@ TEmailSettings ReadEmailSettings(const TIniFile& ini)
     return e;
 }
 
+int ReadFtpTimeOut(const TIniFile& ini)
+{
+    const int seconds = ini.ReadInteger(ftp, "TimeOut", DefaultFtpTimeOut);
+    return seconds < 0 ? DefaultFtpTimeOut : seconds;
+}
+
 void WriteMainFormBounds(TIniFile& ini, const TWindowBounds& bounds)
 {
     ini.WriteInteger(mainForm, "Status", 1);
@@ -64,6 +71,11 @@ void WriteEmailSettings(TIniFile& ini, const TEmailSettings& e)
     ini.WriteInteger(emailForm, "ESTop", e.ESTop);
     ini.WriteInteger(emailForm, "ESWidth", e.ESWidth);
     ini.WriteInteger(emailForm, "ESHeight", e.ESHeight);
+}
+
+void WriteFtpTimeOut(TIniFile& ini, int seconds)
+{
+    ini.WriteInteger(ftp, "TimeOut", seconds);
 }
 
 } // namespace plover

@@ -154,6 +154,28 @@ TEST_F(DoConnectionTest, OpensAListedSessionWithTheProfilesCaptionAndBounds)
     EXPECT_TRUE(form.isNull()) << "a closed session window is freed";
 }
 
+TEST_F(DoConnectionTest, EverySessionConnectionTakesTheTimeOutSetting)
+{
+    test::WriteFileBytes(SettingsFilePath(), "[FTP]\nTimeOut=7\n");
+    open({site("/")});
+    w->DoConnection(site("/"));
+    QPointer<TFTPForm> first = w->LastSession();
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->FTP1->TimeOut(), 7);
+    EXPECT_EQ(rowNames(*first), (std::vector<std::string>{"pub", "readme.txt"}));
+
+    // New Session opens its window through DoConnection as well.
+    first->SpawnButton->click();
+    ASSERT_TRUE(w->LastSession());
+    ASSERT_NE(w->LastSession(), first.data());
+    EXPECT_EQ(w->LastSession()->FTP1->TimeOut(), 7);
+
+    w->FtpTimeOut = 0;
+    w->DoConnection(site("/"));
+    EXPECT_EQ(w->LastSession()->FTP1->TimeOut(), 0);
+    EXPECT_TRUE(Messages.empty()) << Messages.front();
+}
+
 TEST_F(DoConnectionTest, RememberedBoundsOutsideTheirRangesKeepTheDesign)
 {
     TFTPSiteRecord s = site("/");

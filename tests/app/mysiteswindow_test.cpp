@@ -149,6 +149,42 @@ TEST_F(SiteManagerStartTest, ExitWritesSettingsAndKeepsBoundsWhenNotInNormalStat
     EXPECT_EQ(ini.ReadInteger("MainForm", "Index", 0), -1);
 }
 
+TEST_F(SiteManagerStartTest, FtpTimeOutIsReadAtStartAndWrittenBackAtExit)
+{
+    // Without a settings file: the default, which the exit writes so a user finds it.
+    std::unique_ptr<TMySitesWindow> w;
+    ASSERT_EQ(create(w), "");
+    EXPECT_EQ(w->FtpTimeOut, 30);
+    w->Exit1Click();
+    TIniFile ini(iniPath());
+    EXPECT_EQ(ini.ReadString("FTP", "TimeOut", ""), "30");
+
+    const std::vector<std::pair<std::string, int>> cases = {
+        {"[FTP]\nTimeOut=45\n", 45},
+        {"[ftp]\ntimeout=0\n", 0},  // no limit
+        {"[FTP]\nTimeOut=0x3C\n", 60},
+        {"[FTP]\nTimeOut=-5\n", 30},
+        {"[FTP]\nTimeOut=soon\n", 30},
+        {"[FTP]\nTimeOut=\n", 30},
+        {"[FTP]\nTimeOut=99999999999\n", 30},
+        {"[MainForm]\nTimeOut=5\n", 30},
+    };
+    for (const auto& [text, seconds] : cases) {
+        SCOPED_TRACE(text);
+        test::WriteFileBytes(iniPath(), text);
+        ASSERT_EQ(create(w), "");
+        EXPECT_EQ(w->FtpTimeOut, seconds);
+        w->Exit1Click();
+        EXPECT_EQ(ini.ReadString("FTP", "TimeOut", ""), std::to_string(seconds));
+    }
+
+    // A value changed during the run is the one saved.
+    ASSERT_EQ(create(w), "");
+    w->FtpTimeOut = 12;
+    w->Exit1Click();
+    EXPECT_EQ(ReadFtpTimeOut(ini), 12);
+}
+
 TEST_F(SiteManagerStartTest, ExitThatCannotWriteKeepsTheOldFileAndSucceedsOnTheNextClose)
 {
     writeSites({"One"});
