@@ -26,6 +26,10 @@ using TErrorEvent = std::function<void(TCorvidBase* sender, int errorCode, const
 // "[10061] Connection refused.", "Ok" for 0, "(no description available)"
 // for numbers without a text (the engine's own codes).
 std::string ErrorDescription(int code);
+// The plain text of a code for a message a person reads: "Connection
+// refused." for 10061, "Host not found." for 11001, the engine's own texts
+// for its codes (errorcodes.h), "Error <code>." for anything else.
+std::string ErrorText(int code);
 
 class TCorvidBase : public QObject {
 public:
@@ -41,7 +45,7 @@ public:
     int LastError = 0;
     std::string LastErrorText;
 
-    // Records the failure (text empty: ErrorDescription(code)) and raises
+    // Records the failure (text empty: ErrorText(code)) and raises
     // CreateError's exception while RaiseErrors is true. Never fires OnError.
     void ReportError(int code, const std::string& text = {});
 

@@ -1,5 +1,6 @@
 #include "net/datainterface.h"
 
+#include "net/errorcodes.h"
 #include "net/ftp.h"
 
 #include <algorithm>
@@ -14,21 +15,42 @@ CDataInterface::CDataInterface(TFTP* owner) : CListeningSocket(owner)
     SetLinger(false);
 }
 
-CDataInterface::~CDataInterface() = default;
+CDataInterface::~CDataInterface()
+{
+    (void)m_file.Close();
+    removeDownload();
+}
+
+bool CDataInterface::ascii() const { return m_owner && m_owner->TransferMode() == tmASCII; }
+
+void CDataInterface::NoteActivity()
+{
+    CListeningSocket::NoteActivity();
+    if (m_owner)
+        m_owner->NoteActivity();
+}
 
 void CDataInterface::SetTransferKind(TTransferKind kind)
 {
     m_kind = kind;
     m_fileError.reset();
     m_uploadReleased = false;
-    m_pendingOffset = m_pendingLength = 0;
+    m_sendFileWorks = true;
+    m_uploadSize = m_fileOffset = 0;
+    m_sendBuffer.clear();
+    m_pendingOffset = 0;
+    m_pendingFileBytes = 0;
+    m_decoder = AsciiDecoder();
+    m_encoder = AsciiEncoder();
     if (kind == tkListing) {
-        SetReceiveCapacity(LineCapacity);
+        SetReceiveCapacity(ListingLineLimit + 2);
         SetEOL("\r\n");
         SetAnyCharacterEOL(true);
+        SetStickyEOL(true);
     } else if (kind == tkToText || kind == tkUpload || kind == tkToFile) {
         SetReceiveCapacity(BlockSize);
         SetEOL("");
+        SetStickyEOL(false);
     }
 }
 
@@ -45,14 +67,30 @@ void CDataInterface::fileFailed(int code, const std::string& text)
         m_fileError = FileError{code, text};
 }
 
+void CDataInterface::removeDownload()
+{
+    if (m_downloadName.empty())
+        return;
+    if (m_file.IsOpen() && m_file.FileName() == m_downloadName)
+        (void)m_file.Close();
+    CFileStream::Remove(m_downloadName);
+    m_downloadName.clear();
+}
+
 void CDataInterface::FireConnected(int)
 {
     m_byteCount = 0;
+    m_fileOffset = 0;
     int code = 0;
-    if (m_kind == tkUpload)
+    if (m_kind == tkUpload) {
         code = m_file.OpenExisting(m_owner->LocalFile);
-    else if (m_kind == tkToFile)
-        code = m_file.Create(m_owner->LocalFile);
+        m_uploadSize = code == 0 ? m_file.Size() : 0;
+    } else if (m_kind == tkToFile) {
+        removeDownload();  // a transfer replaced before it finished
+        code = m_file.CreateBeside(m_owner->LocalFile);
+        if (code == 0)
+            m_downloadName = m_file.FileName();
+    }
     if (code != 0)
         fileFailed(code, "Error opening local file.");
     if (m_owner && m_owner->OnStartTransfer)
@@ -63,23 +101,48 @@ void CDataInterface::FireConnected(int)
         CloseConnection(FD_CLOSE);
 }
 
-void CDataInterface::FireDataIn(const char* data, std::int64_t length, bool)
+void CDataInterface::writeToFile(const char* data, std::int64_t length)
+{
+    int code;
+    if (ascii()) {
+        m_decoded.clear();
+        m_decoder.Decode(data, static_cast<std::size_t>(length), m_decoded);
+        code = m_file.Write(m_decoded.data(), static_cast<std::int64_t>(m_decoded.size()));
+    } else {
+        code = m_file.Write(data, length);
+    }
+    if (code != 0) {
+        fileFailed(code, "Error writing to local file.");
+        CloseConnection(FD_CLOSE);  // deferred until the receive loop ends
+    }
+}
+
+void CDataInterface::FireDataIn(const char* data, std::int64_t length, bool eol)
 {
     m_byteCount += length;
     switch (m_kind) {
     case tkToText:
-        if (m_owner->OnTransfer)
-            m_owner->OnTransfer(m_owner, m_byteCount, std::string(data, static_cast<std::size_t>(length)));
+        if (m_owner->OnTransfer) {
+            std::string text;
+            if (ascii())
+                m_decoder.Decode(data, static_cast<std::size_t>(length), text);
+            else
+                text.assign(data, static_cast<std::size_t>(length));
+            m_owner->OnTransfer(m_owner, m_byteCount, text);
+        }
         break;
     case tkToFile:
-        if (const int code = m_file.Write(data, length)) {
-            fileFailed(code, "Error writing to local file.");
-            CloseConnection(FD_CLOSE);  // deferred until the receive loop ends
-        }
+        writeToFile(data, length);
         if (m_owner->OnTransfer)
             m_owner->OnTransfer(m_owner, m_byteCount, std::string());
         break;
     case tkListing:
+        // A name the server never listed must not appear from a line's tail.
+        if (LineCapped() || (!eol && length > ListingLineLimit)) {
+            m_owner->trail(pidInfo, "A listing line longer than " + std::to_string(ListingLineLimit)
+                                        + " bytes was left out.");
+            break;
+        }
         if (m_owner->OnDirList)
             m_owner->OnDirList(m_owner, std::string(data, static_cast<std::size_t>(length)));
         break;
@@ -91,10 +154,35 @@ void CDataInterface::FireDataIn(const char* data, std::int64_t length, bool)
 
 void CDataInterface::FireDisconnected(int)
 {
+    if (ascii() && (m_kind == tkToFile || m_kind == tkToText)) {
+        std::string rest;
+        m_decoder.Finish(rest);
+        if (!rest.empty() && m_kind == tkToFile && m_file.IsOpen()
+            && m_file.Write(rest.data(), static_cast<std::int64_t>(rest.size())) != 0)
+            fileFailed(CFileStream::WriteFailed, "Error writing to local file.");
+        else if (!rest.empty() && m_kind == tkToText && m_owner->OnTransfer)
+            m_owner->OnTransfer(m_owner, m_byteCount, rest);
+    }
     if (m_file.IsOpen() && m_file.Close() != 0)
         fileFailed(CFileStream::CloseFailed, "Error closing local file.");
     if (m_owner && m_owner->OnEndTransfer)
         m_owner->OnEndTransfer(m_owner);
+}
+
+int CDataInterface::FinishDownload(bool keep, const std::string& target)
+{
+    if (m_file.IsOpen() && m_file.FileName() == m_downloadName)
+        (void)m_file.Close();
+    if (!keep || m_downloadName.empty()) {
+        removeDownload();
+        return 0;
+    }
+    if (const int code = CFileStream::Replace(m_downloadName, target)) {
+        removeDownload();
+        return code;
+    }
+    m_downloadName.clear();
+    return 0;
 }
 
 int CDataInterface::PumpUpload(bool& didWork)
@@ -112,47 +200,97 @@ int CDataInterface::PumpUpload(bool& didWork)
     return 0;
 }
 
+void CDataInterface::finishUpload(bool& didWork)
+{
+    // All sent: closing our end tells the server the file is complete.
+    if (m_file.Close() != 0)
+        fileFailed(CFileStream::CloseFailed, "Error closing local file.");
+    SetConnected(false);
+    didWork = true;
+}
+
+int CDataInterface::sendFileBlock(bool& didWork, bool& wholeBlockTaken)
+{
+    if (m_byteCount >= m_uploadSize) {
+        finishUpload(didWork);
+        return 0;
+    }
+    const std::int64_t n = std::min<std::int64_t>(m_uploadSize - m_byteCount, BlockSize);
+    const int code = SendFileBlock(m_file.Handle(), m_byteCount, n);
+    if (code == WSAEINVAL || code == WSAEOPNOTSUPP) {
+        // This file or socket cannot go the short way: copy from now on.
+        m_sendFileWorks = false;
+        m_fileOffset = m_byteCount;
+        didWork = true;
+        return 0;
+    }
+    if (code != 0 && code != WSAEWOULDBLOCK)
+        return code;
+    const std::int64_t taken = code == 0 ? n : BytesSent();
+    if (taken == 0) {
+        // The socket is full (FD_WRITE wakes the wait again), unless the
+        // file has become shorter than it was.
+        if (m_file.Size() < m_uploadSize) {
+            m_owner->LastErrorText = "Error reading from local file.";
+            return EngineError::UploadFailed;
+        }
+        return 0;
+    }
+    m_byteCount += taken;
+    m_fileOffset = m_byteCount;
+    didWork = true;
+    wholeBlockTaken = taken == n;
+    if (m_owner->OnTransfer)
+        m_owner->OnTransfer(m_owner, m_byteCount, std::string());
+    return 0;
+}
+
 int CDataInterface::pumpUploadBlock(bool& didWork, bool& wholeBlockTaken)
 {
     if (m_kind != tkUpload || !m_uploadReleased || !m_file.IsOpen())
         return 0;
-    if (m_pendingLength == 0) {
-        const std::int64_t size = m_file.Size();
-        if (m_byteCount >= size) {
-            // All sent: closing our end tells the server the file is complete.
-            if (m_file.Close() != 0)
-                fileFailed(CFileStream::CloseFailed, "Error closing local file.");
-            SetConnected(false);
-            didWork = true;
+    const bool nothingPending = m_pendingOffset >= m_sendBuffer.size();
+    if (nothingPending && m_sendFileWorks && !ascii())
+        return sendFileBlock(didWork, wholeBlockTaken);
+    if (nothingPending) {
+        if (m_fileOffset >= m_uploadSize) {
+            finishUpload(didWork);
             return 0;
         }
-        if (!m_sendBuffer)
-            m_sendBuffer = std::make_unique<char[]>(BlockSize);
-        const std::int64_t n = std::min<std::int64_t>(size - m_byteCount, BlockSize);
-        if (m_file.Read(m_sendBuffer.get(), n) != 0) {
+        if (!m_readBuffer)
+            m_readBuffer = std::make_unique<char[]>(BlockSize);
+        const std::int64_t n = std::min<std::int64_t>(m_uploadSize - m_fileOffset, BlockSize);
+        if (m_file.ReadAt(m_readBuffer.get(), n, m_fileOffset) != 0) {
             m_owner->LastErrorText = "Error reading from local file.";
-            return 144;
+            return EngineError::UploadFailed;
         }
+        m_sendBuffer.clear();
         m_pendingOffset = 0;
-        m_pendingLength = n;
+        if (ascii())
+            m_encoder.Encode(m_readBuffer.get(), static_cast<std::size_t>(n), m_sendBuffer);
+        else
+            m_sendBuffer.assign(m_readBuffer.get(), static_cast<std::size_t>(n));
+        m_fileOffset += n;
+        m_pendingFileBytes = n;
     }
     // What the socket does not take stays in the buffer for the next turn,
     // so the byte count never includes untaken bytes and nothing is read twice.
-    const int code = SendBlock(m_sendBuffer.get() + m_pendingOffset, m_pendingLength, 0);
-    std::int64_t taken = 0;
-    if (code == 0)
-        taken = m_pendingLength;
-    else if (code == WSAEWOULDBLOCK)
-        taken = BytesSent();
-    else
+    const std::int64_t left = static_cast<std::int64_t>(m_sendBuffer.size() - m_pendingOffset);
+    const int code = SendBlock(m_sendBuffer.data() + m_pendingOffset, left, 0);
+    if (code != 0 && code != WSAEWOULDBLOCK)
         return code;
+    const std::int64_t taken = code == 0 ? left : BytesSent();
     if (taken == 0)
         return 0;  // the socket is full: FD_WRITE wakes the wait again
-    m_pendingOffset += taken;
-    m_pendingLength -= taken;
-    m_byteCount += taken;
+    m_pendingOffset += static_cast<std::size_t>(taken);
+    wholeBlockTaken = m_pendingOffset >= m_sendBuffer.size();
+    // An ASCII block counts the file bytes it stands for once it has gone
+    // whole; a binary one counts every byte taken.
+    if (!ascii())
+        m_byteCount += taken;
+    else if (wholeBlockTaken)
+        m_byteCount += m_pendingFileBytes;
     didWork = true;
-    wholeBlockTaken = m_pendingLength == 0;
     if (m_owner->OnTransfer)
         m_owner->OnTransfer(m_owner, m_byteCount, std::string());
     return 0;
@@ -167,6 +305,7 @@ void CDataInterface::Abort()
         CloseConnection(FD_CLOSE);
     if (m_file.IsOpen())
         (void)m_file.Close();
+    removeDownload();
 }
 
 } // namespace plover

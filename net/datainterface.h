@@ -2,12 +2,19 @@
 // and moves bytes between it (or the listing lines, or the downloaded text)
 // and the data connection, firing its owner's transfer events.
 //
+// A download goes into a hidden file beside its target, which takes the
+// target's name only when the owner says the transfer succeeded: a failed
+// download never destroys a good copy, nor leaves a partial one that looks
+// complete. ASCII transfers convert line ends; binary ones move the bytes
+// as they are (an upload straight from the file to the socket).
+//
 // How the connection comes about is its base's business (today: the server
 // connects to our listener, active mode); the transfer starts at
 // FireConnected whichever way it was made.
 #pragma once
 
 #include "net/filestream.h"
+#include "net/linebreaks.h"
 #include "net/listeningsocket.h"
 
 #include <memory>
@@ -21,18 +28,19 @@ enum TTransferKind : std::uint8_t { tkNone = 0, tkToText = 1, tkUpload = 2, tkTo
 class CDataInterface final : public CListeningSocket {
 public:
     // Raw transfers move up to this much per receive or per upload turn
-    // (measured on loopback: 1 MiB beats 256 KiB and 128 KiB); listing
-    // lines keep the designed 2048-byte limit.
+    // (measured on loopback: 1 MiB beats 256 KiB and 128 KiB).
     static constexpr std::int32_t BlockSize = 1024 * 1024;
-    static constexpr std::int32_t LineCapacity = 2048;
+    // The longest listing line kept whole; a longer one adds no row.
+    static constexpr std::int32_t ListingLineLimit = 64 * 1024;
 
     explicit CDataInterface(TFTP* owner);
     ~CDataInterface() override;
 
     TTransferKind TransferKind() const { return m_kind; }
-    // Set before each data command: raw blocks for files and text, CR/LF
-    // lines for listings. Forgets the previous transfer's file error.
+    // Set before each data command: raw blocks for files and text, lines
+    // for listings. Forgets the previous transfer's file error.
     void SetTransferKind(TTransferKind kind);
+    // Bytes moved on the wire (an ASCII upload counts the file's bytes).
     std::int64_t ByteCount() const { return m_byteCount; }
 
     // Uploading starts only once the server has answered the STOR with its
@@ -40,16 +48,20 @@ public:
     // sent before the data command would be lost.
     void ReleaseUpload() { m_uploadReleased = true; }
 
-    // One turn of an upload, run from the owner's reply wait: reads the next
-    // block when the last one has gone, sends what the socket takes. 0, 144
-    // (the owner's LastErrorText says which), or the send's error. didWork is
-    // set when bytes went out.
+    // One turn of an upload, run from the owner's reply wait: sends the next
+    // part of the file. 0, 144 (the owner's LastErrorText says which), or
+    // the send's error. didWork is set when bytes went out.
     [[nodiscard]] int PumpUpload(bool& didWork);
 
     // True while a listener waits or a data connection is open.
     bool Busy() const { return Listening() || Socket() != INVALID_SOCKET; }
-    // Ends whatever is under way: listener, data connection, local file.
+    // Ends whatever is under way: listener, data connection, local file (a
+    // download's file is removed).
     void Abort();
+    // The end of a download to a file: keep gives the finished file the
+    // target's name, replacing what was there; otherwise it is removed. 0,
+    // or the file layer's error (the file is then removed as well).
+    [[nodiscard]] int FinishDownload(bool keep, const std::string& target);
 
     // The first local-file failure of the current transfer, if any.
     struct FileError {
@@ -57,6 +69,9 @@ public:
         std::string Text;
     };
     const std::optional<FileError>& LastFileError() const { return m_fileError; }
+
+    // Data moving counts as activity of the owner's waits too.
+    void NoteActivity() override;
 
 protected:
     void FireError(int code, const std::string& description) override;
@@ -66,17 +81,34 @@ protected:
 
 private:
     void fileFailed(int code, const std::string& text);
+    void writeToFile(const char* data, std::int64_t length);
+    void removeDownload();
+    bool ascii() const;
+    void finishUpload(bool& didWork);
     [[nodiscard]] int pumpUploadBlock(bool& didWork, bool& wholeBlockTaken);
+    [[nodiscard]] int sendFileBlock(bool& didWork, bool& wholeBlockTaken);
 
     TTransferKind m_kind = tkNone;
     std::int64_t m_byteCount = 0;
     CFileStream m_file;
-    std::unique_ptr<char[]> m_sendBuffer;
+    // The hidden file a download is written to, until FinishDownload.
+    std::string m_downloadName;
     std::optional<FileError> m_fileError;
     bool m_uploadReleased = false;
-    // The part of the last block read that the socket has not taken yet.
-    std::int64_t m_pendingOffset = 0;
-    std::int64_t m_pendingLength = 0;
+    // Binary uploads go from the file to the socket in the kernel until the
+    // socket refuses that; then, and for ASCII, through this buffer.
+    bool m_sendFileWorks = true;
+    std::int64_t m_uploadSize = 0;
+    std::int64_t m_fileOffset = 0;
+    std::unique_ptr<char[]> m_readBuffer;
+    std::string m_sendBuffer;
+    // The part of the send buffer the socket has not taken yet, and the
+    // file bytes that buffer stands for.
+    std::size_t m_pendingOffset = 0;
+    std::int64_t m_pendingFileBytes = 0;
+    AsciiDecoder m_decoder;
+    AsciiEncoder m_encoder;
+    std::string m_decoded;
 };
 
 } // namespace plover

@@ -1,6 +1,7 @@
 #include "net/filestream.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,6 +21,7 @@ int CFileStream::open(const std::string& fileName, int flags)
     m_fd = ::open(fileName.c_str(), flags | O_CLOEXEC, 0644);
     if (m_fd < 0)
         return errno != 0 ? errno : EIO;
+    m_fileName = fileName;
     // A directory opens for reading but is no file to transfer.
     struct stat st {};
     if (::fstat(m_fd, &st) == 0 && S_ISDIR(st.st_mode)) {
@@ -38,6 +40,35 @@ int CFileStream::OpenExisting(const std::string& fileName)
 int CFileStream::Create(const std::string& fileName)
 {
     return open(fileName, O_WRONLY | O_CREAT | O_TRUNC);
+}
+
+int CFileStream::CreateBeside(const std::string& target)
+{
+    if (m_fd >= 0)
+        (void)Close();
+    const std::size_t slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+    // The first choice tells a user who sees it what it is; the numbered
+    // ones cover a leftover of a crash and names too long for a suffix.
+    constexpr int attempts = 100;
+    int err = EEXIST;
+    for (int i = 0; i < attempts; ++i) {
+        const std::string candidate =
+            folder + (i == 0 ? "." + name + ".part" : ".plover-part-" + std::to_string(i));
+        m_fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (m_fd >= 0) {
+            m_fileName = candidate;
+            struct stat st {};
+            if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+                (void)::fchmod(m_fd, st.st_mode & 07777);
+            return 0;
+        }
+        err = errno;
+        if (err != EEXIST && err != ENAMETOOLONG)
+            break;
+    }
+    return err != 0 ? err : EIO;
 }
 
 int CFileStream::Write(const char* data, int64_t length)
@@ -61,11 +92,23 @@ int CFileStream::Write(const char* data, int64_t length)
 
 int CFileStream::Read(char* data, int64_t length)
 {
+    return readFully(data, length, -1);
+}
+
+int CFileStream::ReadAt(char* data, int64_t length, int64_t offset)
+{
+    return readFully(data, length, offset);
+}
+
+int CFileStream::readFully(char* data, int64_t length, int64_t offset)
+{
     if (m_fd < 0)
         return NotOpen;
     int64_t done = 0;
     while (done < length) {
-        ssize_t n = ::read(m_fd, data + done, static_cast<size_t>(length - done));
+        const size_t want = static_cast<size_t>(length - done);
+        ssize_t n = offset < 0 ? ::read(m_fd, data + done, want)
+                               : ::pread(m_fd, data + done, want, static_cast<off_t>(offset + done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
@@ -86,6 +129,16 @@ int CFileStream::Close()
     int fd = m_fd;
     m_fd = -1;
     return ::close(fd) == 0 ? 0 : CloseFailed;
+}
+
+int CFileStream::Replace(const std::string& from, const std::string& to)
+{
+    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+}
+
+void CFileStream::Remove(const std::string& fileName)
+{
+    (void)::unlink(fileName.c_str());
 }
 
 int64_t CFileStream::Size() const

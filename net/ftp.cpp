@@ -1,24 +1,112 @@
 #include "net/ftp.h"
 
+#include "net/errorcodes.h"
 #include "platform/messages.h"
 #include "platform/text.h"
 
 #include <QTimer>
 
+#include <chrono>
+#include <limits>
+
 namespace plover {
 
 namespace {
 
-// Internal action values reachable only through the property writers.
+// Internal action values reachable only through the property accessors.
 constexpr int actionTypeAscii = 12;
 constexpr int actionTypeBinary = 13;
 constexpr int actionChangeDirectory = 14;
+constexpr int actionPrintDirectory = 15;
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 bool hasLineBreak(const std::string& s) { return s.find_first_of("\r\n") != std::string::npos; }
 
+// RFC 959: three digits, the first 1 to 5, then a space, "-" or the end.
+bool isReplyStart(const std::string& line)
+{
+    return line.size() >= 3 && line[0] >= '1' && line[0] <= '5' && isDigit(line[1]) && isDigit(line[2])
+        && (line.size() == 3 || line[3] == ' ' || line[3] == '-');
+}
+
+// The last line of a multi-line reply repeats the code followed by a space.
+bool endsMultiLine(const std::string& line, const std::string& code)
+{
+    return line.size() >= 3 && line.compare(0, 3, code) == 0 && (line.size() == 3 || line[3] == ' ');
+}
+
+// Telnet takes 0xFF as IAC: a data byte 0xFF is sent twice.
+std::string escapeTelnet(const std::string& s)
+{
+    if (s.find('\xFF') == std::string::npos)
+        return s;
+    std::string out;
+    out.reserve(s.size() + 4);
+    for (char c : s) {
+        out += c;
+        if (c == '\xFF')
+            out += c;
+    }
+    return out;
+}
+
+// A reply line as a person can read it in a message: control bytes shown
+// as "?", cut to a sensible length.
+std::string printable(const std::string& line)
+{
+    std::string out = CutUtf8(line, 80);
+    for (char& c : out)
+        if (static_cast<unsigned char>(c) < 32)
+            c = '?';
+    return out;
+}
+
 } // namespace
+
+std::int64_t AnnouncedSize(const std::string& reply)
+{
+    // "(1234 bytes)" anywhere in the line; the last one counts.
+    const std::size_t close = reply.rfind(" bytes)");
+    if (close == std::string::npos)
+        return -1;
+    const std::size_t open = reply.rfind('(', close);
+    if (open == std::string::npos || open + 1 == close)
+        return -1;
+    std::int64_t size = 0;
+    for (std::size_t i = open + 1; i < close; ++i) {
+        if (!isDigit(reply[i]) || size > (std::numeric_limits<std::int64_t>::max() - 9) / 10)
+            return -1;
+        size = size * 10 + (reply[i] - '0');
+    }
+    return size;
+}
+
+std::optional<std::string> PathOfPwdReply(const std::string& reply)
+{
+    std::size_t i = 3;
+    while (i < reply.size() && reply[i] == ' ')
+        ++i;
+    if (i < reply.size() && reply[i] == '"') {
+        std::string path;
+        for (++i; i < reply.size(); ++i) {
+            if (reply[i] != '"') {
+                path += reply[i];
+            } else if (i + 1 < reply.size() && reply[i + 1] == '"') {
+                path += '"';
+                ++i;
+            } else {
+                return path;
+            }
+        }
+        return std::nullopt;  // no closing quote: the path's end is unknown
+    }
+    const std::size_t end = reply.find(' ', i);
+    const std::string word = reply.substr(i, end == std::string::npos ? std::string::npos : end - i);
+    if (!word.empty() && word[0] == '/')
+        return word;
+    return std::nullopt;
+}
 
 TFTP::TFTP(QObject* owner) : CIPPortMsg(owner)
 {
@@ -28,6 +116,7 @@ TFTP::TFTP(QObject* owner) : CIPPortMsg(owner)
     m_data->SetWindowHandle(m_window->Handle());
     SetEOL("\r\n");
     SetAnyCharacterEOL(true);
+    SetReceiveCapacity(ReplyLineLimit + 2);
     SetRemotePort(21);
 }
 
@@ -77,7 +166,7 @@ void TFTP::FireConnected(int code)
     if (code == 0)
         trail(pidInfo, "Connected.");
     else
-        FireError(ConnectionFailed, "Failed to connect: " + ErrorDescription(code));
+        FireError(EngineError::ConnectionFailed, "Failed to connect: " + ErrorDescription(code));
 }
 
 void TFTP::FireDisconnected(int code)
@@ -86,7 +175,15 @@ void TFTP::FireDisconnected(int code)
     if (code == 0)
         trail(pidInfo, "Disconnected.");
     else
-        FireError(ConnectionFailed, "Disconnected: " + ErrorDescription(code));
+        FireError(EngineError::ConnectionFailed, "Disconnected: " + ErrorDescription(code));
+}
+
+void TFTP::FireLineDropped(const std::string& line, bool complete)
+{
+    if (complete)
+        trail(pidInfo, "Ignored a reply no command was waiting for: " + CutUtf8(line, 255));
+    else
+        trail(pidInfo, "The connection closed in the middle of a line: " + CutUtf8(line, 255));
 }
 
 int TFTP::WaitIdle(bool& didWork)
@@ -94,13 +191,19 @@ int TFTP::WaitIdle(bool& didWork)
     return m_data->PumpUpload(didWork);
 }
 
-int TFTP::DoCommand(const std::string& name, const std::string& data)
+int TFTP::DoCommand(const std::string& name, const std::string& data, const std::string& wirePrefix)
 {
+    // One command at a time: a second one now would take the first one's
+    // reply for its own.
+    if (m_commandActive) {
+        LastErrorText = ErrorText(EngineError::Busy);
+        return EngineError::Busy;
+    }
     if (!name.empty()) {
         // A line break in an argument would start a second command.
         if (hasLineBreak(name) || hasLineBreak(data)) {
-            LastErrorText = "A command argument must not contain a line break.";
-            return LineBreakInArgument;
+            LastErrorText = ErrorText(EngineError::LineBreakInArgument);
+            return EngineError::LineBreakInArgument;
         }
         std::string text = data.empty() ? name : name + " " + data;
         // The password stays out of the trace, which a user may paste somewhere.
@@ -108,7 +211,13 @@ int TFTP::DoCommand(const std::string& name, const std::string& data)
             text = "PASS ****";
         trail(pidCommand, CutUtf8(text, 255));
     }
-    return readReply(SendCommand(name, data, "\r\n"));
+    m_commandActive = true;
+    const int code = readReply(SendCommand(wirePrefix + name, escapeTelnet(data), "\r\n"));
+    m_commandActive = false;
+    // Ended before its reply was complete: a late reply may still come.
+    if (code == EngineError::Interrupted || code == EngineError::TimedOut || code == EngineError::MalformedReply)
+        m_outOfStep = true;
+    return code;
 }
 
 int TFTP::readReply(int code)
@@ -119,31 +228,34 @@ int TFTP::readReply(int code)
         SetAcceptData(false);
         const std::string line = ReplyLine();
         trail(pidReply, line);
-        const bool continues = [&] {
-            if (!multiLineCode.empty())
-                return !(line.size() >= 4 && line.compare(0, 3, multiLineCode) == 0 && line[3] == ' ');
-            if (line.size() >= 4 && line[3] == '-') {
-                if (isDigit(line[0]) && isDigit(line[1]) && isDigit(line[2]))
-                    multiLineCode = line.substr(0, 3);
-                return true;
+        if (ReplyLineCapped())
+            trail(pidInfo, "The reply line above was cut at " + std::to_string(ReplyLineLimit) + " bytes.");
+        if (multiLineCode.empty()) {
+            if (!isReplyStart(line)) {
+                LastErrorText = "The server sent a reply that is not FTP: \"" + printable(line) + "\".";
+                return EngineError::MalformedReply;
             }
-            return !line.empty() && (line[0] == ' ' || line[0] == '\t');
-        }();
-        if (continues) {
+            if (line.size() > 3 && line[3] == '-') {
+                multiLineCode = line.substr(0, 3);
+                code = WaitReplyLine();
+                continue;
+            }
+        } else if (!endsMultiLine(line, multiLineCode)) {
             code = WaitReplyLine();
             continue;
         }
         multiLineCode.clear();
-        const char first = line.empty() ? '\0' : line[0];
-        if (first == '1') {  // preliminary: the final reply follows
+        if (line[0] == '1') {  // preliminary: the final reply follows
+            if (const std::int64_t size = AnnouncedSize(line); size >= 0)
+                m_announcedSize = size;
             m_data->ReleaseUpload();
             code = WaitReplyLine();
             continue;
         }
-        if (first == '2' || first == '3')
+        if (line[0] == '2' || line[0] == '3')
             return 0;
         LastErrorText = line;
-        return ReplyFailed;
+        return EngineError::ReplyFailed;
     }
     return code;
 }
@@ -153,12 +265,13 @@ void TFTP::PerformAction(int action)
     LastError = 0;
     LastErrorText.clear();
     if (m_action != ftpIdle && action != ftpIdle && action != ftpAbort) {
-        ReportError(Busy, "Busy performing current action.");
+        ReportError(EngineError::Busy);
         return;
     }
     const bool nested = m_action != ftpIdle;
+    const std::uint8_t outer = m_action;
     int code = 0;
-    if (!Connected() && action != ftpIdle && action != ftpLogon && action != ftpLogoff) {
+    if (!Connected() && !nested && action != ftpIdle && action != ftpLogon && action != ftpLogoff) {
         {
             QuietErrors quiet(*this);
             PerformAction(ftpLogon);
@@ -170,22 +283,58 @@ void TFTP::PerformAction(int action)
         try {
             code = action == ftpAbort ? abort(nested) : runAction(action);
         } catch (...) {
-            m_action = ftpIdle;
+            m_action = nested ? outer : static_cast<std::uint8_t>(ftpIdle);
             throw;
         }
-        if (!nested && m_abortReplyPending)
-            readAbortReply();
+        if (!nested)
+            code = finishAction(code);
     }
-    m_action = ftpIdle;
+    // A nested interrupt or abort leaves the running action in charge.
+    m_action = nested ? outer : static_cast<std::uint8_t>(ftpIdle);
+    if (!nested)
+        ExpectedSize = -1;
     if (code != 0) {
-        // Nothing may stay behind: no listener, no data socket, no open file.
-        m_data->Abort();
-        if (code == Interrupted)
-            LastErrorText = "Interrupted";
+        // Nothing may stay behind: no listener, no data socket, no file.
+        if (!nested)
+            m_data->Abort();
         if (LastErrorText.empty())
-            LastErrorText = ErrorDescription(code);
+            LastErrorText = ErrorText(code);
         ReportError(code, LastErrorText);
     }
+}
+
+int TFTP::finishAction(int code)
+{
+    if (m_abortRequested) {
+        m_abortRequested = false;
+        ClearWaitDeadline();
+        const std::string text = LastErrorText;
+        if (!readAbortReply())
+            dropControlConnection("The server did not answer the abort.");
+        // The aborted command's own reply (426) tells what happened; a
+        // positive one came too late to count.
+        LastErrorText = text;
+        if (code == 0 || code == EngineError::TimedOut) {
+            code = EngineError::Aborted;
+            LastErrorText = ErrorText(EngineError::Aborted);
+        }
+    }
+    if (m_outOfStep || code == EngineError::TimedOut) {
+        m_outOfStep = false;
+        const std::string text = LastErrorText;
+        dropControlConnection("The connection's state is unknown; it is closed.");
+        LastErrorText = text;
+    }
+    return code;
+}
+
+void TFTP::dropControlConnection(const std::string& why)
+{
+    if (!Connected() && Socket() == INVALID_SOCKET)
+        return;
+    trail(pidInfo, why);
+    QuietErrors quiet(*this);
+    SetConnected(false);
 }
 
 int TFTP::runAction(int action)
@@ -230,6 +379,8 @@ int TFTP::runAction(int action)
     }
     case actionChangeDirectory:
         return m_remotePath == ".." ? DoCommand("CDUP") : DoCommand("CWD", m_remotePath);
+    case actionPrintDirectory:
+        return printDirectory();
     default:
         m_action = ftpIdle;
         throw Exception("Invalid Action Value");
@@ -267,67 +418,78 @@ int TFTP::logoff()
     const int code = DoCommand("QUIT");
     if (code != 0)
         trail(pidInfo, "Forcing disconnection from FTP server.");
+    m_outOfStep = false;  // closed anyway
     QuietErrors quiet(*this);
     SetConnected(false);
     return code;
 }
 
-int TFTP::abort(bool nested)
+void TFTP::sendUrgentInterrupt()
 {
-    // Telnet IAC IP IAC DM, sent urgent, makes the server look at the
-    // control connection while it is busy with a transfer.
-    static const char urgent[] = {'\xFF', '\xF4', '\xFF', '\xF2'};
+    // RFC 959's abort: Telnet IP, then Synch (DM with the urgent mark), so
+    // a server busy with a transfer looks at the control connection. Sent
+    // as IAC IP IAC urgent, DM in band before the command, which puts the
+    // mark where servers look for it.
+    static const char urgent[] = {'\xFF', '\xF4', '\xFF'};
     (void)SetOOBInline(true);
     (void)SendBlock(urgent, sizeof urgent, MSG_OOB);
     (void)SetOOBInline(false);
+}
+
+int TFTP::abort(bool nested)
+{
+    static const std::string dataMark = "\xF2";
+    if (!Connected()) {
+        // Still connecting: there is nothing to abort but the wait.
+        Interrupt();
+        return 0;
+    }
+    sendUrgentInterrupt();
     if (!nested)
-        return DoCommand("ABOR");
+        return DoCommand("ABOR", std::string(), dataMark);
     trail(pidCommand, "ABOR");
-    if (const int code = SendAll("ABOR\r\n"))
+    if (const int code = SendAll(dataMark + "ABOR\r\n"))
         return code;
-    m_abortReplyPending = true;
+    m_abortRequested = true;
+    // The running action ends within the bound whatever the server does.
+    SetWaitDeadline(std::chrono::steady_clock::now() + std::chrono::milliseconds(AbortReplyTimeoutMs));
     // Stop taking data at once; the server closes its end as well.
     m_data->Abort();
     return 0;
 }
 
-void TFTP::readAbortReply()
+bool TFTP::readAbortReply()
 {
-    m_abortReplyPending = false;
-    // A server that sent only one reply for both commands sends nothing
-    // more: wait a bounded time, never forever.
-    constexpr int abortReplyTimeoutMs = 5000;
-    bool timedOut = false;
-    QTimer timer;
-    timer.setSingleShot(true);
-    QObject::connect(&timer, &QTimer::timeout, [&timedOut] { timedOut = true; });
-    timer.start(abortReplyTimeoutMs);
-    m_waiting = true;
-    SetAcceptData(true);
-    PumpScope scope;
-    while (m_waiting && !timedOut)
-        if (!PumpMessage(true))
-            break;
-    if (m_waiting) {
-        m_waiting = false;
-        SetAcceptData(false);
-        return;
-    }
-    QuietErrors quiet(*this);
-    (void)readReply(0);
+    if (!Connected())
+        return true;
+    SetWaitDeadline(std::chrono::steady_clock::now() + std::chrono::milliseconds(AbortReplyTimeoutMs));
+    m_commandActive = true;
+    const int code = readReply(WaitReplyLine());
+    m_commandActive = false;
+    ClearWaitDeadline();
+    return code == 0 || code == EngineError::ReplyFailed;
+}
+
+int TFTP::printDirectory()
+{
+    const int code = DoCommand("PWD");
+    if (code == 0)
+        if (std::optional<std::string> path = PathOfPwdReply(ReplyLine()))
+            m_remotePath = *path;
+    return code;
 }
 
 int TFTP::upload()
 {
     if (LocalFile.empty()) {
         LastErrorText = "Please specify a local file for upload.";
-        return UploadNotStarted;
+        return EngineError::UploadNotStarted;
     }
     {
         CFileStream test;
         if (test.OpenExisting(LocalFile) != 0) {
             LastErrorText = "Error reading from local file.";
-            return UploadNotStarted;
+            return EngineError::UploadNotStarted;
         }
     }
     return dataCommand(tkUpload, "STOR", RemoteFile);
@@ -335,7 +497,11 @@ int TFTP::upload()
 
 int TFTP::sendPort()
 {
-    if (const int code = m_data->ListenForData(0))
+    sockaddr_in control{};
+    int length = sizeof control;
+    if (Ws.getsockname(Socket(), reinterpret_cast<sockaddr*>(&control), &length) != 0)
+        return Ws.WSAGetLastError();
+    if (const int code = m_data->ListenForData(0, control.sin_addr.s_addr))
         return code;
     std::string argument;
     if (const int code = m_data->MakePortArgument(Socket(), argument))
@@ -346,10 +512,11 @@ int TFTP::sendPort()
 int TFTP::dataCommand(TTransferKind kind, const std::string& command, const std::string& argument)
 {
     if (hasLineBreak(argument)) {
-        LastErrorText = "A command argument must not contain a line break.";
-        return LineBreakInArgument;
+        LastErrorText = ErrorText(EngineError::LineBreakInArgument);
+        return EngineError::LineBreakInArgument;
     }
     m_data->SetTransferKind(kind);
+    m_announcedSize = -1;
     int code = sendPort();
     if (code == 0)
         code = DoCommand(command, argument);
@@ -358,11 +525,33 @@ int TFTP::dataCommand(TTransferKind kind, const std::string& command, const std:
     if (code == 0)
         code = waitForDataEnd();
     // A local file that failed is the action's failure, whatever the server said.
-    if (const auto& fileError = m_data->LastFileError(); fileError && (code == 0 || code == ReplyFailed)) {
+    if (const auto& fileError = m_data->LastFileError();
+        fileError && (code == 0 || code == EngineError::ReplyFailed)) {
         LastErrorText = fileError->Text;
         code = fileError->Code;
     }
+    if (code == 0 && m_abortRequested)
+        code = EngineError::Aborted;
+    if (code == 0 && (kind == tkToFile || kind == tkToText))
+        code = checkDownloadSize();
+    if (kind == tkToFile) {
+        if (const int stored = m_data->FinishDownload(code == 0, LocalFile); stored != 0 && code == 0) {
+            LastErrorText = "Error saving local file.";
+            code = stored;
+        }
+    }
     return code;
+}
+
+int TFTP::checkDownloadSize()
+{
+    // In ASCII mode the line ends change the count; only binary is exact.
+    const std::int64_t expected = m_announcedSize >= 0 ? m_announcedSize : ExpectedSize;
+    const std::int64_t received = m_data->ByteCount();
+    if (m_transferMode != tmBinary || expected < 0 || received == expected)
+        return 0;
+    LastErrorText = "Received " + std::to_string(received) + " of " + std::to_string(expected) + " bytes.";
+    return EngineError::ShortTransfer;
 }
 
 int TFTP::waitForDataEnd()
@@ -370,35 +559,26 @@ int TFTP::waitForDataEnd()
     if (!m_data->Busy())
         return 0;
     // A server that has answered but not yet connected gets a bounded time.
-    bool timedOut = false;
+    bool neverConnected = false;
     QTimer timer;
     timer.setSingleShot(true);
-    QObject::connect(&timer, &QTimer::timeout, [&timedOut] { timedOut = true; });
+    timer.callOnTimeout([&] { neverConnected = m_data->Listening(); });
     timer.start(DataConnectTimeoutMs);
-    PumpScope scope;
-    while (m_data->Busy()) {
-        if (!PumpMessage(true)) {
-            LastErrorText = "Interrupted";
-            return Interrupted;
-        }
-        if (timedOut && m_data->Listening()) {
-            LastErrorText = "The server did not open the data connection.";
-            return NoDataConnection;
-        }
+    if (const int code = WaitUntil([&] { return !m_data->Busy() || neverConnected; }, false, false))
+        return code;
+    if (neverConnected) {
+        LastErrorText = ErrorText(EngineError::NoDataConnection);
+        return EngineError::NoDataConnection;
     }
     return 0;
 }
 
 std::string TFTP::RemotePath()
 {
-    if (Connected()) {
+    // Never a PWD in the middle of another command: the stored path will do.
+    if (Connected() && m_action == ftpIdle) {
         QuietErrors quiet(*this);
-        if (DoCommand("PWD") == 0) {
-            // 257 "path" comment: skip the code, the space and the quote.
-            std::string line = ReplyLine();
-            std::string path = line.size() > 5 ? line.substr(5) : std::string();
-            m_remotePath = path.substr(0, path.find('"'));
-        }
+        PerformAction(actionPrintDirectory);
     }
     return m_remotePath;
 }
@@ -406,7 +586,7 @@ std::string TFTP::RemotePath()
 void TFTP::SetRemotePath(const std::string& path)
 {
     if (m_action != ftpIdle) {
-        ReportError(Busy, "Busy performing current action.");
+        ReportError(EngineError::Busy);
         return;
     }
     m_remotePath = path;
@@ -417,7 +597,7 @@ void TFTP::SetRemotePath(const std::string& path)
 void TFTP::SetTransferMode(TFTPTransferModes mode)
 {
     if (m_action != ftpIdle) {
-        ReportError(Busy, "Busy performing current action.");
+        ReportError(EngineError::Busy);
         return;
     }
     if (Connected()) {

@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace plover {
@@ -45,28 +46,27 @@ using TPITrailEvent = std::function<void(QObject* sender, TPIDirections directio
 using TDirListEvent = std::function<void(QObject* sender, const std::string& dirEntry)>;
 using TTransferDataEvent = std::function<void(QObject* sender, std::int64_t bytesTransferred, const std::string& text)>;
 
+// The size a preliminary reply announces ("150 Opening ... (1234 bytes)."),
+// or -1 when it names none.
+[[nodiscard]] std::int64_t AnnouncedSize(const std::string& reply);
+// The directory of a 257 reply: the quoted path (a doubled quote inside it
+// stands for one), else the first word when it begins with "/"; nothing
+// when the reply names no path.
+[[nodiscard]] std::optional<std::string> PathOfPwdReply(const std::string& reply);
+
 class TFTP final : public CIPPortMsg {
 public:
-    // Codes of the component besides the socket errors.
-    static constexpr int ReplyFailed = 141;
-    static constexpr int ConnectionFailed = 142;
-    static constexpr int Busy = 143;
-    static constexpr int UploadFailed = 144;
-    static constexpr int UploadNotStarted = 145;
-    static constexpr int NoDataConnection = 146;
-    static constexpr int LineBreakInArgument = 147;
-    static constexpr int Interrupted = 301;
-
     explicit TFTP(QObject* owner = nullptr);
     ~TFTP() override;
 
-    // The action in progress (ftpIdle when none; 12 to 14 while a transfer
-    // mode or directory write runs). Writing performs the action.
+    // The action in progress (ftpIdle when none; 12 to 15 while a transfer
+    // mode or directory write, or a directory read, runs). Writing performs
+    // the action.
     int Action() const { return m_action; }
     void SetAction(int action) { PerformAction(action); }
 
-    // Read: PWD when connected (the stored path otherwise or when PWD fails).
-    // Write: CWD, or CDUP for "..".
+    // Read: PWD when connected and no action runs; otherwise, or when PWD
+    // fails, the stored path. Write: CWD, or CDUP for "..".
     std::string RemotePath();
     void SetRemotePath(const std::string& path);
 
@@ -78,6 +78,11 @@ public:
     std::string LocalFile;
     std::string RemoteFile;
     std::string AltFile;  // the new name of a rename
+    // The size the owner expects a download to have (the listing row's
+    // size), or -1 when unknown. A binary download whose byte count differs
+    // from the size the server announces, or else from this one, fails.
+    // Reset to -1 when each action ends.
+    std::int64_t ExpectedSize = -1;
 
     TPITrailEvent OnFirePITrail;
     TDirListEvent OnDirList;
@@ -88,6 +93,9 @@ public:
     // After a positive final reply, how long a server that has not yet
     // opened the data connection is given to do so.
     int DataConnectTimeoutMs = 10000;
+    // How long an abort waits for the server's replies before it gives the
+    // connection up.
+    int AbortReplyTimeoutMs = 5000;
 
     void SetWinsockLoaded(bool value) override;
     std::exception_ptr CreateError(int code, const std::string& description) override;
@@ -97,25 +105,38 @@ protected:
     void FireConnected(int code) override;
     void FireDisconnected(int code) override;
     int WaitIdle(bool& didWork) override;
+    void FireLineDropped(const std::string& line, bool complete) override;
 
 private:
+    friend class CDataInterface;  // its trace lines
+
     void PerformAction(int action);
     [[nodiscard]] int runAction(int action);
+    // The end of a top-level action: the abort's own reply, and closing a
+    // control connection whose state is no longer known.
+    [[nodiscard]] int finishAction(int code);
+    void dropControlConnection(const std::string& why);
     [[nodiscard]] int logon();
     [[nodiscard]] int logoff();
     // Nested inside a running action, ABOR is only sent: the server answers
-    // the aborted command first, and the running action reads that answer;
-    // the reply to ABOR itself is read when that action ends.
+    // the aborted command first, and the running action reads that answer
+    // within AbortReplyTimeoutMs; the reply to ABOR itself is read when
+    // that action ends.
     [[nodiscard]] int abort(bool nested);
-    void readAbortReply();
+    void sendUrgentInterrupt();
+    [[nodiscard]] bool readAbortReply();
+    [[nodiscard]] int printDirectory();
     [[nodiscard]] int upload();
     // PORT, the data command, then the end of the data connection.
     [[nodiscard]] int dataCommand(TTransferKind kind, const std::string& command, const std::string& argument);
     [[nodiscard]] int sendPort();
     [[nodiscard]] int waitForDataEnd();
+    [[nodiscard]] int checkDownloadSize();
     // One command and its complete reply: 0, 141 (LastErrorText holds the
-    // reply line), or the wait's code.
-    [[nodiscard]] int DoCommand(const std::string& name, const std::string& data = std::string());
+    // reply line), or another code. Never while another command's reply is
+    // awaited. wirePrefix goes out before the name but not into the trace.
+    [[nodiscard]] int DoCommand(const std::string& name, const std::string& data = std::string(),
+                                const std::string& wirePrefix = std::string());
     // The rest of a reply whose first line the wait ending in code brought.
     [[nodiscard]] int readReply(int code);
     void trail(TPIDirections direction, const std::string& text);
@@ -126,7 +147,12 @@ private:
     std::uint8_t m_action = ftpIdle;
     TFTPTransferModes m_transferMode = tmDefault;
     std::string m_remotePath;
-    bool m_abortReplyPending = false;
+    // A command's reply is being read (greeting included).
+    bool m_commandActive = false;
+    // A reply wait ended early: what the server sends next is unknown.
+    bool m_outOfStep = false;
+    bool m_abortRequested = false;
+    std::int64_t m_announcedSize = -1;
 };
 
 } // namespace plover

@@ -1,6 +1,10 @@
 #include "net/ipport.h"
 
+#include "net/errorcodes.h"
+#include "net/wsbinding.h"
 #include "platform/messages.h"
+
+#include <QTimer>
 
 #include <algorithm>
 #include <climits>
@@ -47,7 +51,7 @@ void CIPPort::SetInBufferSize(std::uint16_t size)
         int len = sizeof actual;
         if (Ws.getsockopt(m_socket, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<char*>(&actual), &len) == 0)
             m_inBufferSize = static_cast<std::uint16_t>(std::clamp(actual, 0, 0xFFFF));
-        ReportError(code, ErrorDescription(code));
+        ReportError(code);
     }
 }
 
@@ -63,7 +67,7 @@ void CIPPort::SetOutBufferSize(std::uint16_t size)
         int len = sizeof actual;
         if (Ws.getsockopt(m_socket, SOL_SOCKET, SO_SNDBUF, reinterpret_cast<char*>(&actual), &len) == 0)
             m_outBufferSize = static_cast<std::uint16_t>(std::clamp(actual, 0, 0xFFFF));
-        ReportError(code, ErrorDescription(code));
+        ReportError(code);
     }
 }
 
@@ -80,7 +84,7 @@ void CIPPort::SetKeepAlive(bool keepAlive)
         int len = sizeof actual;
         if (Ws.getsockopt(m_socket, SOL_SOCKET, SO_KEEPALIVE, reinterpret_cast<char*>(&actual), &len) == 0)
             m_keepAlive = actual != 0;
-        ReportError(code, ErrorDescription(code));
+        ReportError(code);
     }
 }
 
@@ -98,7 +102,7 @@ void CIPPort::SetLinger(bool linger)
         m_linger = linger;
     } else {
         const int code = Ws.WSAGetLastError();
-        ReportError(code, ErrorDescription(code));
+        ReportError(code);
     }
 }
 
@@ -114,7 +118,7 @@ std::string CIPPort::RemoteHost() const
 void CIPPort::SetRemoteHost(const std::string& host)
 {
     if (m_socket != INVALID_SOCKET) {
-        ReportError(101, "You cannot change the RemoteHost at this time. A connection is in progress.");
+        ReportError(EngineError::RemoteHostLocked);
         return;
     }
     if (host.empty()) {
@@ -137,14 +141,14 @@ void CIPPort::SetRemoteHost(const std::string& host)
     const int code = Ws.WSAGetLastError();
     // Unloaded library: stay silent; connecting will refuse the address.
     if (code != WSANOTINITIALISED)
-        ReportError(code, ErrorDescription(code));
+        ReportError(code);
 }
 
 void CIPPort::SetRemotePort(std::uint16_t port)
 {
     LastError = 0;
     if (m_socket != INVALID_SOCKET) {
-        ReportError(100, "You cannot change the RemotePort at this time. A connection is in progress.");
+        ReportError(EngineError::RemotePortLocked);
         return;
     }
     m_remotePort = port;
@@ -174,7 +178,7 @@ void CIPPort::SetEOL(const std::string& eol)
 void CIPPort::failConnect(int code)
 {
     ResetSocket();
-    ReportError(code, ErrorDescription(code));
+    ReportError(code);
 }
 
 void CIPPort::SetConnected(bool connect)
@@ -182,28 +186,28 @@ void CIPPort::SetConnected(bool connect)
     LastError = 0;
     if (!connect) {
         if (const int code = CloseConnection(FD_CLOSE))
-            ReportError(code, ErrorDescription(code));
+            ReportError(code);
         return;
     }
     if (m_socket != INVALID_SOCKET) {
-        ReportError(104, "Already connected. If you want to reconnect, close the current connection first.");
+        ReportError(EngineError::AlreadyConnected);
         return;
     }
     m_closePending = false;
     m_fifo.Clear();
     if (m_remoteAddress == 0) {
-        ReportError(102, "The RemoteHost address is invalid (0.0.0.0).");
+        ReportError(EngineError::NoRemoteAddress);
         return;
     }
     if (m_remotePort == 0) {
-        ReportError(116, "RemotePort can't be zero. Please specify a valid service port number.");
+        ReportError(EngineError::NoRemotePort);
         return;
     }
     m_connected = false;
     const SOCKET s = Ws.socket(AF_INET, SOCK_STREAM, 0);
     if (s == INVALID_SOCKET) {
         const int code = Ws.WSAGetLastError();
-        ReportError(code, ErrorDescription(code));
+        ReportError(code);
         return;
     }
     m_socket = s;
@@ -243,12 +247,10 @@ void CIPPort::HandleSocketMessage(const MSG& msg)
         return;
     switch (WSAGETSELECTEVENT(msg.lParam)) {
     case FD_READ:
-        if (m_inReceive) {
+        if (m_inReceive)
             m_readDeferred = true;
-        } else if (m_acceptData) {
-            m_inReceive = true;
-            ReceiveData(false);
-        }
+        else if (m_acceptData)
+            ReceiveData(ReceiveMode::Notified);
         break;
     case FD_WRITE:
         FireReadyToSend();
@@ -269,14 +271,17 @@ void CIPPort::HandleSocketMessage(const MSG& msg)
     }
 }
 
-void CIPPort::ReceiveData(bool flush)
+void CIPPort::ReceiveData(ReceiveMode mode)
 {
+    // Notified: one recv per read notification; the socket layer posts the
+    // next one if more is waiting, so other connections, timers and the
+    // window get their turn in between.
+    const int maxReads = mode == ReceiveMode::Drain ? 64 : 1;
+    int reads = 0;
     const char* data;
     std::int32_t length;
-    bool received = false;
-    while (m_socket != INVALID_SOCKET) {
-        if (!m_acceptData)
-            break;
+    m_inReceive = true;
+    while (m_socket != INVALID_SOCKET && m_acceptData) {
         bool stopped = false;
         while (m_fifo.TakeLine(data, length)) {
             FireDataIn(data, length, true);
@@ -289,20 +294,12 @@ void CIPPort::ReceiveData(bool flush)
             break;
         std::span<char> area = m_fifo.WriteArea();
         if (area.empty()) {
-            // A full buffer without a terminator goes out as one piece.
-            m_fifo.TakeAll(data, length);
-            FireDataIn(data, length, false);
+            deliverCappedLine();
             continue;
         }
-        if (m_closePending && !flush) {
-            m_inReceive = false;
-            CloseConnection(FD_CLOSE);
-            return;
-        }
-        if (received && !flush) {
-            // One recv per read notification: the socket layer posts the
-            // next one if more is waiting, so other connections, timers and
-            // the window get their turn in between.
+        if (m_closePending)
+            break;
+        if (reads == maxReads) {
             if (m_readDeferred) {
                 m_readDeferred = false;
                 PostReadEvent();
@@ -310,31 +307,62 @@ void CIPPort::ReceiveData(bool flush)
             break;
         }
         const int n = Ws.recv(m_socket, area.data(), static_cast<int>(std::min<std::size_t>(area.size(), INT_MAX)), 0);
-        received = true;
-        if (n == 0 || flush) {
-            if (n > 0)
-                (void)m_fifo.Commit(n);
-            while (m_fifo.TakeLine(data, length))
-                if (m_acceptData)
-                    FireDataIn(data, length, true);
-            m_fifo.TakeAll(data, length);
-            if (length > 0 && m_acceptData)
-                FireDataIn(data, length, false);
+        ++reads;
+        if (n == 0) {
             m_inReceive = false;
-            if (!flush)
-                CloseConnection(FD_CLOSE);
+            CloseConnection(FD_CLOSE);
             return;
         }
         if (n < 0) {
-            m_inReceive = false;
             const int code = Ws.WSAGetLastError();
             if (code != WSAEWOULDBLOCK && code != WSAENOTSOCK)
                 FireError(code, "Winsock error in recv() " + ErrorDescription(code));
-            return;
+            break;
         }
         (void)m_fifo.Commit(n);
+        NoteActivity();
     }
     m_inReceive = false;
+    if (m_closePending)
+        CloseConnection(FD_CLOSE);
+}
+
+void CIPPort::deliverCappedLine()
+{
+    // A line longer than the buffer: its start, marked, once.
+    const char* data;
+    std::int32_t length;
+    m_fifo.TakeCapped(data, length);
+    m_lineCapped = true;
+    FireDataIn(data, length, true);
+    m_lineCapped = false;
+}
+
+void CIPPort::FlushAtClose()
+{
+    const char* data;
+    std::int32_t length;
+    // What a local close finds still waiting in the socket.
+    if (std::span<char> area = m_fifo.WriteArea(); !area.empty() && m_socket != INVALID_SOCKET) {
+        const int n = Ws.recv(m_socket, area.data(), static_cast<int>(std::min<std::size_t>(area.size(), INT_MAX)), 0);
+        if (n > 0) {
+            (void)m_fifo.Commit(n);
+            NoteActivity();
+        }
+    }
+    for (;;) {
+        if (m_fifo.TakeLine(data, length, true)) {
+            FireDataIn(data, length, true);
+        } else if (m_fifo.FreeSpace() == 0) {
+            deliverCappedLine();
+        } else {
+            break;
+        }
+    }
+    m_fifo.TakeAll(data, length);
+    if (length > 0 && !m_fifo.Discarding())
+        FireDataIn(data, length, false);
+    m_fifo.Clear();
 }
 
 int CIPPort::CloseConnection(LPARAM code)
@@ -348,15 +376,20 @@ int CIPPort::CloseConnection(LPARAM code)
         m_closePending = true;
         return 0;
     }
-    if (m_acceptData) {
-        ReceiveData(true);
-        if (m_socket == INVALID_SOCKET)
-            return 0; // a data-in handler closed it already
-    }
-    const int result = Ws.closesocket(m_socket) == 0 ? 0 : Ws.WSAGetLastError();
+    // A handler that closes during the flush is deferred to here.
+    m_inReceive = true;
+    FlushAtClose();
+    m_inReceive = false;
+    if (m_socket == INVALID_SOCKET)
+        return 0;
+    const SOCKET s = m_socket;
+    const int result = Ws.closesocket(s) == 0 ? 0 : Ws.WSAGetLastError();
     m_connected = false;
     m_socket = INVALID_SOCKET;
     ResetSocket();
+    // A notification still queued must not reach a later socket that gets
+    // the same number.
+    RemoveQueuedMessages(WindowHandle(), WM_SOCKET_NOTIFY, static_cast<WPARAM>(s));
     FireDisconnected(HIWORD(code));
     return result;
 }
@@ -371,6 +404,7 @@ void CIPPort::ResetSocket()
     m_acceptData = true;
     m_inReceive = false;
     m_readDeferred = false;
+    m_closePending = false;
 }
 
 void CIPPort::AdoptSocket(SOCKET s)
@@ -408,7 +442,7 @@ std::string CIPPort::LocalHost()
 void CIPPort::SetDataToSend(const char* data, std::int64_t length)
 {
     if (const int code = SendBlock(data, length, 0))
-        ReportError(code, ErrorDescription(code));
+        ReportError(code);
 }
 
 int CIPPort::SendBlock(const char* data, std::int64_t length, int flags)
@@ -426,6 +460,33 @@ int CIPPort::SendBlock(const char* data, std::int64_t length, int flags)
         return Ws.WSAGetLastError();
     }
     m_bytesSent = n;
+    if (n > 0)
+        NoteActivity();
+    if (n >= length)
+        return 0;
+    Ws.WSASetLastError(WSAEWOULDBLOCK);
+    return WSAEWOULDBLOCK;
+}
+
+int CIPPort::SendFileBlock(int fd, std::int64_t offset, std::int64_t length)
+{
+    LastError = 0;
+    if (!m_connected) {
+        Ws.WSASetLastError(WSAENOTCONN);
+        return WSAENOTCONN;
+    }
+    if (length <= 0)
+        return 0;
+    if (!WinsockLoaded())
+        return WSANOTINITIALISED;
+    const int n = SendFileOnSocket(m_socket, fd, offset, static_cast<int>(std::min<std::int64_t>(length, INT_MAX)));
+    if (n < 0) {
+        m_bytesSent = 0;
+        return Ws.WSAGetLastError();
+    }
+    m_bytesSent = n;
+    if (n > 0)
+        NoteActivity();
     if (n >= length)
         return 0;
     Ws.WSASetLastError(WSAEWOULDBLOCK);
@@ -464,21 +525,91 @@ void CIPPort::FireReadyToSend()
 
 CIPPortMsg::CIPPortMsg(QObject* owner) : CIPPort(owner) {}
 
-bool CIPPortMsg::PumpMessage(bool mayBlock)
+// The turns of one wait: one message each, with the checks that end a wait
+// whatever the peer does (an interrupt, the inactivity time-out, a deadline).
+class CIPPortMsg::WaitTurns final {
+public:
+    explicit WaitTurns(CIPPortMsg& port)
+        : m_port(port), m_interrupts(port.m_interrupts), m_start(std::chrono::steady_clock::now())
+    {
+        // Its firing only wakes the loop; the loop decides.
+        m_timer.setSingleShot(true);
+        m_timer.callOnTimeout([] {});
+    }
+
+    // One turn: 0 to go on, or the code that ends the wait.
+    [[nodiscard]] int Turn(bool mayBlock)
+    {
+        if (!m_timer.isActive())
+            arm();
+        (void)PumpOneMessage(mayBlock, [this] { m_port.Interrupt(); });
+        if (m_port.m_interrupts != m_interrupts) {
+            m_port.LastErrorText = "Interrupted.";
+            return EngineError::Interrupted;
+        }
+        const auto now = std::chrono::steady_clock::now();
+        if (m_port.m_deadline && now >= *m_port.m_deadline) {
+            m_port.LastErrorText = "The server did not answer in time.";
+            return EngineError::TimedOut;
+        }
+        if (m_port.m_timeOut > 0 && now >= inactivityEnd()) {
+            m_port.LastErrorText = "The server did not answer within " + std::to_string(m_port.m_timeOut)
+                + (m_port.m_timeOut == 1 ? " second." : " seconds.");
+            return EngineError::TimedOut;
+        }
+        return 0;
+    }
+
+private:
+    std::chrono::steady_clock::time_point inactivityEnd() const
+    {
+        return std::max(m_port.LastActivity(), m_start) + std::chrono::seconds(m_port.m_timeOut);
+    }
+    void arm()
+    {
+        using namespace std::chrono;
+        std::optional<steady_clock::time_point> end = m_port.m_deadline;
+        if (m_port.m_timeOut > 0 && (!end || inactivityEnd() < *end))
+            end = inactivityEnd();
+        if (!end)
+            return;
+        // A little late rather than early, so one firing is enough.
+        const auto left = duration_cast<milliseconds>(*end - steady_clock::now()) + milliseconds(5);
+        m_timer.start(static_cast<int>(std::clamp<milliseconds::rep>(left.count(), 1, INT_MAX)));
+    }
+
+    CIPPortMsg& m_port;
+    const std::uint64_t m_interrupts;
+    const std::chrono::steady_clock::time_point m_start;
+    QTimer m_timer;
+};
+
+int CIPPortMsg::WaitUntil(const std::function<bool()>& done, bool idleTurns, bool closeEnds)
 {
-    return PumpOneMessage(mayBlock, [this] { Interrupt(); }) != PumpResult::Interrupt;
+    PumpScope scope;
+    WaitTurns turns(*this);
+    // The first turn runs WaitIdle before any sleep: an upload must not
+    // wait for a message that only its own sending would cause.
+    bool didWork = idleTurns;
+    for (;;) {
+        if (const int code = turns.Turn(!didWork))
+            return code;
+        if (done())
+            return 0;
+        if (closeEnds && Socket() == INVALID_SOCKET) {
+            LastErrorText = ErrorText(EngineError::ConnectionClosed);
+            return EngineError::ConnectionClosed;
+        }
+        didWork = false;
+        if (idleTurns)
+            if (const int code = WaitIdle(didWork))
+                return code;
+    }
 }
 
 void CIPPortMsg::Interrupt()
 {
-    PumpScope scope;
-    for (int i = 0; i < 5; ++i)
-        PostMessage(WindowHandle(), WM_SOCKET_INTERRUPT, 0, 0);
-    // Bounded by the interrupts themselves: a nested wait run by a message
-    // dispatched here may take some of them.
-    while (PumpMessage(false))
-        if (CountQueuedMessages(WM_SOCKET_INTERRUPT) == 0)
-            break;
+    ++m_interrupts;
     LastErrorText = "Interrupted.";
 }
 
@@ -487,6 +618,7 @@ int CIPPortMsg::SendAll(const char* data, std::int64_t length)
     if (length <= 0)
         return 0;
     PumpScope scope;
+    std::optional<WaitTurns> turns;
     std::int64_t sent = 0;
     for (;;) {
         const int code = SendBlock(data, length, 0);
@@ -496,21 +628,42 @@ int CIPPortMsg::SendAll(const char* data, std::int64_t length)
         data += BytesSent();
         sent += BytesSent();
         if (length <= 0)
-            return WSAEWOULDBLOCK;
+            return 0;
+        if (!turns)
+            turns.emplace(*this);
         // Nothing taken: sleep until the socket reports room (FD_WRITE).
-        if (!PumpMessage(BytesSent() == 0)) {
-            LastErrorText = "Interrupted";
-            return 301;
-        }
+        if (const int wait = turns->Turn(BytesSent() == 0))
+            return wait;
         if (const int progress = SendProgress(sent))
             return progress;
     }
 }
 
+void CIPPortMsg::DiscardPendingLines()
+{
+    while (!m_heldLines.empty()) {
+        FireLineDropped(m_heldLines.front(), true);
+        m_heldLines.pop_front();
+    }
+    if (Socket() == INVALID_SOCKET || InReceive())
+        return;
+    // Read what has arrived without waiting; every line goes to FireLineDropped.
+    const bool accept = AcceptData();
+    m_draining = true;
+    SetAcceptDataSilently(true);
+    ReceiveData(ReceiveMode::Drain);
+    m_draining = false;
+    if (Socket() != INVALID_SOCKET)
+        SetAcceptDataSilently(accept);
+}
+
 int CIPPortMsg::SendCommand(const std::string& name, const std::string& data, const std::string& terminator)
 {
+    if (!name.empty())
+        DiscardPendingLines();
     m_waiting = true;
-    m_replyLine[0] = 0;
+    m_replyLine.clear();
+    m_replyLineCapped = false;
     SetAcceptData(false);
     int code = 0;
     if (!name.empty()) {
@@ -532,23 +685,23 @@ int CIPPortMsg::SendCommand(const std::string& name, const std::string& data, co
 
 int CIPPortMsg::WaitReplyLine()
 {
+    if (!m_heldLines.empty()) {
+        m_replyLine = std::move(m_heldLines.front());
+        m_replyLineCapped = false;
+        m_heldLines.pop_front();
+        m_waiting = false;
+        return 0;
+    }
     m_waiting = true;
     SetAcceptData(true);
-    PumpScope scope;
-    // The first turn runs WaitIdle before any sleep: an upload must not
-    // wait for a message that only its own sending would cause.
-    bool didWork = true;
-    for (;;) {
-        if (!PumpMessage(!didWork)) {
-            LastErrorText = "Interrupted";
-            return 301;
-        }
-        if (!m_waiting)
-            return 0;
-        didWork = false;
-        if (const int code = WaitIdle(didWork))
-            return code;
+    const int code = WaitUntil([this] { return !m_waiting; }, true, true);
+    if (code != 0) {
+        // A line arriving later stays queued; the next command drops it.
+        m_waiting = false;
+        if (Socket() != INVALID_SOCKET)
+            SetAcceptData(false);
     }
+    return code;
 }
 
 int CIPPortMsg::ConnectAndWait()
@@ -563,42 +716,52 @@ int CIPPortMsg::ConnectAndWait()
     }
     if (LastError != 0)
         return LastError;
-    PumpScope scope;
-    for (;;) {
-        if (!PumpMessage(true)) {
-            LastErrorText = "Interrupted";
-            return 301;
-        }
-        if (Connected() || m_connectResult != 0) {
-            SetAcceptData(true);
-            return m_connectResult;
-        }
+    const int code = WaitUntil([this] { return Connected() || m_connectResult != 0; }, false, false);
+    if (code != 0) {
+        // No half-open socket may stay behind: the next log-on starts afresh.
+        const std::string text = LastErrorText;
+        QuietErrors quiet(*this);
+        SetConnected(false);
+        LastErrorText = text;
+        return code;
     }
+    if (m_connectResult != 0) {
+        LastErrorText = ErrorText(m_connectResult);
+        return m_connectResult;
+    }
+    SetAcceptData(true);
+    return 0;
 }
 
 int CIPPortMsg::SendProgress(std::int64_t) { return 0; }
 
 int CIPPortMsg::WaitIdle(bool&) { return 0; }
 
-void CIPPortMsg::FireConnected(int code)
-{
-    m_connectResult = code;
-    if (code != 0)
-        Interrupt();
-}
+void CIPPortMsg::FireLineDropped(const std::string&, bool) {}
 
-void CIPPortMsg::FireDisconnected(int code)
-{
-    m_connectResult = code;
-    if (m_waiting)
-        Interrupt();
-}
+void CIPPortMsg::FireConnected(int code) { m_connectResult = code; }
 
-void CIPPortMsg::FireDataIn(const char* data, std::int64_t length, bool)
+void CIPPortMsg::FireDisconnected(int code) { m_connectResult = code; }
+
+void CIPPortMsg::FireDataIn(const char* data, std::int64_t length, bool eol)
 {
-    const auto n = static_cast<std::size_t>(std::clamp<std::int64_t>(length, 0, ReplyLineSize));
-    std::memcpy(m_replyLine, data, n);
-    m_replyLine[n] = 0;
+    std::string line(data, static_cast<std::size_t>(std::clamp<std::int64_t>(length, 0, ReplyLineLimit)));
+    // An unfinished line at a close is no reply, and lines read before a
+    // command belong to nobody.
+    if (m_draining || !eol) {
+        FireLineDropped(line, eol);
+        return;
+    }
+    if (!m_waiting) {
+        // Only a close hands over lines nobody asked for yet; keep them in
+        // order for the waits to come (a bounded number).
+        constexpr std::size_t maxHeld = 64;
+        if (m_heldLines.size() < maxHeld)
+            m_heldLines.push_back(std::move(line));
+        return;
+    }
+    m_replyLine = std::move(line);
+    m_replyLineCapped = LineCapped() || length > ReplyLineLimit;
     m_waiting = false;
     if (m_oneLine)
         SetAcceptData(false);

@@ -11,9 +11,12 @@
 #include "net/linefifo.h"
 #include "net/winsock.h"
 
+#include <chrono>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace plover {
@@ -58,10 +61,12 @@ public:
     const std::string& EOL() const { return m_fifo.EOL(); }
     void SetEOL(const std::string& eol);
     void SetAnyCharacterEOL(bool any) { m_fifo.SetAnyCharacter(any); }
-    // Receive buffer size: the longest line, and the most one recv takes.
-    // 2048 as designed; a raw data connection may choose 256 KiB.
+    // Receive buffer size: the most one recv takes, and two bytes more than
+    // the longest line kept whole. A raw data connection chooses far more.
     std::int32_t ReceiveCapacity() const { return m_fifo.Capacity(); }
     void SetReceiveCapacity(std::int32_t bytes) { m_fifo.SetCapacity(bytes); }
+    // See LineFIFO::SetStickyEOL (listings).
+    void SetStickyEOL(bool sticky) { m_fifo.SetStickyEOL(sticky); }
 
     bool Connected() const { return m_connected; }
     // True connects (the outcome arrives as a connect notification), false
@@ -78,8 +83,15 @@ public:
     // One send: 0 when all was taken, 10035 when only BytesSent() bytes
     // were, 10057 when not connected, else the library's error.
     [[nodiscard]] int SendBlock(const char* data, std::int64_t length, int flags);
+    // Sends up to length bytes of an open file from offset without copying
+    // them through this process; the same results as SendBlock.
+    [[nodiscard]] int SendFileBlock(int fd, std::int64_t offset, std::int64_t length);
     std::int64_t BytesSent() const { return m_bytesSent; }
     SOCKET Socket() const { return m_socket; }
+
+    // A byte moved on this connection (received or taken by the socket).
+    virtual void NoteActivity() { m_lastActivity = std::chrono::steady_clock::now(); }
+    std::chrono::steady_clock::time_point LastActivity() const { return m_lastActivity; }
 
     std::function<void(CIPPort* sender)> OnReadyToSend;
     std::function<void(CIPPort* sender, const std::string& text, bool eol)> OnDataIn;
@@ -97,7 +109,8 @@ protected:
     virtual LRESULT WindowProc(const MSG& msg);
     virtual void FireConnected(int code);
     virtual void FireDisconnected(int code);
-    // One line (eol true) or a piece without terminator (eol false). The
+    // One line (eol true; LineCapped() tells whether it was cut to the line
+    // limit), or the unfinished bytes a closing peer left (eol false). The
     // bytes are valid only during the call.
     virtual void FireDataIn(const char* data, std::int64_t length, bool eol);
     virtual void FireReadyToSend();
@@ -110,8 +123,19 @@ protected:
     // connection): any old socket is closed without hooks and the receive
     // state starts afresh.
     void AdoptSocket(SOCKET s);
-    void ReceiveData(bool flush);
+    // Notified: one recv, lines delivered. Drain: reads what the socket
+    // holds now (bounded). Both close the connection when the peer has.
+    enum class ReceiveMode : std::uint8_t { Notified, Drain };
+    void ReceiveData(ReceiveMode mode);
+    // The last bytes at a close: every line (whatever AcceptData says; the
+    // receiver decides), then the unfinished rest with eol false.
+    void FlushAtClose();
     void PostReadEvent();
+    // True only during FireDataIn of a line that was cut to the line limit.
+    bool LineCapped() const { return m_lineCapped; }
+    bool InReceive() const { return m_inReceive; }
+    // AcceptData without the read event a switch-on posts.
+    void SetAcceptDataSilently(bool accept) { m_acceptData = accept; }
 
     LineFIFO m_fifo{2048};
     SOCKET m_socket = INVALID_SOCKET;
@@ -122,6 +146,7 @@ protected:
 
 private:
     void failConnect(int code);
+    void deliverCappedLine();
 
     std::uint16_t m_inBufferSize = 2048;
     std::uint16_t m_outBufferSize = 2048;
@@ -131,6 +156,8 @@ private:
     std::uint16_t m_localPort = 0;
     bool m_inReceive = false;
     bool m_closePending = false;
+    bool m_lineCapped = false;
+    std::chrono::steady_clock::time_point m_lastActivity = std::chrono::steady_clock::now();
     // A read notification arrived while the receive loop ran; read again.
     bool m_readDeferred = false;
     bool m_linger = true;
@@ -142,31 +169,51 @@ private:
 
 class CIPPortMsg : public CIPPort {
 public:
-    static constexpr int ReplyLineSize = 1024;
+    // The longest reply line kept whole; longer ones are cut and marked.
+    static constexpr int ReplyLineLimit = 8192;
 
     explicit CIPPortMsg(QObject* owner = nullptr);
 
-    // Sends everything, pumping messages while the socket is full. 301 when
-    // interrupted, a nonzero SendProgress result, or the send's error.
+    // Sends everything, pumping messages while the socket is full. 0, the
+    // send's error, a nonzero SendProgress result, or a wait's code
+    // (Interrupted, TimedOut).
     int SendAll(const char* data, std::int64_t length);
     int SendAll(const std::string& text) { return SendAll(text.data(), static_cast<std::int64_t>(text.size())); }
-    // name [" " data] terminator, then WaitReplyLine. An empty name sends
-    // nothing and only waits (a greeting).
+    // name [" " data] terminator, then WaitReplyLine. Lines that arrived
+    // before the command and that nobody waited for are dropped first, so a
+    // doubled or late reply is never taken for this command's. An empty
+    // name sends nothing and only waits (a greeting).
     int SendCommand(const std::string& name, const std::string& data, const std::string& terminator);
-    // Waits for one line: 0 when it is in ReplyLine, 301 when interrupted,
-    // or a nonzero WaitIdle result. No time limit. Each turn takes one
-    // message, then checks for the line, then runs WaitIdle; a turn sleeps
-    // in Qt only when the queue is empty and the last WaitIdle did no work.
+    // Waits for one line: 0 when it is in ReplyLine, Interrupted,
+    // ConnectionClosed when the peer closed without sending one, TimedOut
+    // after TimeOut seconds without a byte, or a nonzero WaitIdle result.
+    // Each turn takes one message, then checks for the line, then runs
+    // WaitIdle; a turn sleeps in Qt only when the queue is empty and the
+    // last WaitIdle did no work.
     int WaitReplyLine();
-    // Connects and waits for the outcome: 0, the connect error, or 301.
+    // Connects and waits for the outcome: 0, the connect error, Interrupted
+    // or TimedOut (the unfinished socket is then closed).
     int ConnectAndWait();
-    // One turn of a wait; false when a WM_SOCKET_INTERRUPT was taken.
-    bool PumpMessage(bool mayBlock = true);
-    // Breaks the running waits: posts five WM_SOCKET_INTERRUPT, takes one.
+    // Ends the waits of this component that are running now with
+    // Interrupted; a wait started later is not affected.
     void Interrupt();
+    // Drops every complete line received so far that no wait has taken,
+    // reading what the socket already holds; each goes to FireLineDropped.
+    void DiscardPendingLines();
 
-    // The last line, cut to 1024 bytes.
-    std::string ReplyLine() const { return m_replyLine; }
+    // Inactivity limit of every wait, in seconds (0: none). Inactivity is no
+    // byte moving on this connection (or, for TFTP, its data connection).
+    int TimeOut() const { return m_timeOut; }
+    void SetTimeOut(int seconds) { m_timeOut = seconds < 0 ? 0 : seconds; }
+    // A limit for the waits from now on, whatever moves (an abort's bound);
+    // they then end with TimedOut.
+    void SetWaitDeadline(std::chrono::steady_clock::time_point deadline) { m_deadline = deadline; }
+    void ClearWaitDeadline() { m_deadline.reset(); }
+
+    // The last line, kept whole up to ReplyLineLimit bytes.
+    const std::string& ReplyLine() const { return m_replyLine; }
+    // True when the last line was longer than ReplyLineLimit and was cut.
+    bool ReplyLineCapped() const { return m_replyLineCapped; }
     // True (default): reading stops after each stored line, so the next
     // lines wait for the next wait.
     bool OneLine() const { return m_oneLine; }
@@ -179,6 +226,14 @@ protected:
     // Set didWork when the turn moved data (an upload block), so the next
     // turn does not sleep.
     virtual int WaitIdle(bool& didWork);
+    // A line no wait took: complete (dropped before a command) or the
+    // unfinished bytes a closing peer left.
+    virtual void FireLineDropped(const std::string& line, bool complete);
+
+    // Pumps until done() holds (0), this component is interrupted, the
+    // time-out or deadline passes, or (closeEnds) the connection is gone.
+    // idleTurns runs WaitIdle on every turn.
+    [[nodiscard]] int WaitUntil(const std::function<bool()>& done, bool idleTurns, bool closeEnds);
 
     void FireConnected(int code) override;
     void FireDisconnected(int code) override;
@@ -189,8 +244,17 @@ protected:
     int m_connectResult = 0;
 
 private:
+    class WaitTurns;
+
     bool m_oneLine = true;
-    char m_replyLine[ReplyLineSize + 1] = {};
+    bool m_draining = false;
+    int m_timeOut = 30;
+    std::uint64_t m_interrupts = 0;
+    std::optional<std::chrono::steady_clock::time_point> m_deadline;
+    std::string m_replyLine;
+    bool m_replyLineCapped = false;
+    // Lines a closing peer left while no wait was running, in order.
+    std::deque<std::string> m_heldLines;
 };
 
 } // namespace plover

@@ -1,5 +1,6 @@
 #include "net/listeningsocket.h"
 
+#include "net/errorcodes.h"
 #include "net/ftp.h"
 
 #include <cstdio>
@@ -21,7 +22,7 @@ std::string FormatPortArgument(std::uint32_t address, std::uint16_t port)
     return text;
 }
 
-int CListeningSocket::ListenForData(std::uint16_t port)
+int CListeningSocket::ListenForData(std::uint16_t port, std::uint32_t localAddress)
 {
     CloseListener();
     const SOCKET s = Ws.socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
@@ -30,7 +31,7 @@ int CListeningSocket::ListenForData(std::uint16_t port)
     m_listenSocket = s;
     sockaddr_in local{};
     local.sin_family = AF_INET;
-    local.sin_addr.s_addr = INADDR_ANY;
+    local.sin_addr.s_addr = localAddress;
     local.sin_port = Ws.htons(port);
     if (Ws.bind(s, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0 || Ws.listen(s, 1) != 0
         || Ws.WSAAsyncSelect(s, WindowHandle(), WM_SOCKET_NOTIFY, FD_ACCEPT) != 0) {
@@ -90,12 +91,12 @@ void CListeningSocket::accept()
     // One listener serves exactly one connection.
     CloseListener();
     if (s == INVALID_SOCKET) {
-        FireError(311, "Failed to accept new socket.");
+        FireError(EngineError::AcceptFailed, "Failed to accept new socket.");
         return;
     }
     AdoptSocket(s);
     if (Ws.WSAAsyncSelect(s, WindowHandle(), WM_SOCKET_NOTIFY, FD_READ | FD_WRITE | FD_CLOSE) != 0)
-        FireError(312, "Error calling WSAAsyncSelect on new socket.");
+        FireError(EngineError::SelectFailed, "Error calling WSAAsyncSelect on new socket.");
     FireConnected(0);
 }
 

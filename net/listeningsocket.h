@@ -15,9 +15,11 @@ public:
     explicit CListeningSocket(TFTP* owner);
     ~CListeningSocket() override;
 
-    // Opens a listener on the port (0: the system chooses). 0 or the
-    // library's error (the listener is then closed).
-    [[nodiscard]] int ListenForData(std::uint16_t port);
+    // Opens a listener on the local address (network byte order; the
+    // control connection's, so the data port is not offered on every
+    // interface) and port (0: the system chooses). 0 or the library's error
+    // (the listener is then closed).
+    [[nodiscard]] int ListenForData(std::uint16_t port, std::uint32_t localAddress);
     // The PORT argument "h1,h2,h3,h4,p1,p2": the control connection's local
     // address (the one the server reaches us through) and the listener's port.
     [[nodiscard]] int MakePortArgument(SOCKET controlSocket, std::string& argument);

@@ -60,10 +60,10 @@ TEST(CorvidBase, ReportErrorRaisesWithCodeAndMessage)
         FAIL() << "no exception";
     } catch (const ECorvidBase& e) {
         EXPECT_EQ(e.Code, 11001);
-        EXPECT_EQ(e.Message(), "11001: [11001] Host not found.");
+        EXPECT_EQ(e.Message(), "11001: Host not found.");
     }
     EXPECT_EQ(c.LastError, 11001);
-    EXPECT_EQ(c.LastErrorText, "[11001] Host not found.");
+    EXPECT_EQ(c.LastErrorText, "Host not found.");
 
     EXPECT_THROW(c.ReportError(104, "Already connected."), ECorvidBase);
     EXPECT_EQ(c.LastErrorText, "Already connected.");
@@ -77,8 +77,30 @@ TEST(CorvidBase, QuietReportOnlyRecordsAndNeverFiresOnError)
     c.RaiseErrors = false;
     EXPECT_NO_THROW(c.ReportError(10061));
     EXPECT_EQ(c.LastError, 10061);
-    EXPECT_EQ(c.LastErrorText, "[10061] Connection refused.");
+    EXPECT_EQ(c.LastErrorText, "Connection refused.");
     EXPECT_EQ(fired, 0);
+}
+
+// Every code a message can carry reads as words, the engine's own codes too.
+TEST(CorvidBase, EveryCodeHasAPlainText)
+{
+    const struct {
+        int code;
+        const char* text;
+    } cases[] = {
+        {10061, "Connection refused."},
+        {11001, "Host not found."},
+        {10060, "Connection timed out."},
+        {301, "Interrupted."},
+        {148, "Connection closed by the server."},
+        {151, "The server did not answer in time."},
+        {143, "Busy performing current action."},
+        {4242, "Error 4242."},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ErrorText(c.code), c.text) << c.code;
+    // The bracketed form stays for the asynchronous reports that use it.
+    EXPECT_EQ(ErrorDescription(10061), "[10061] Connection refused.");
 }
 
 TEST(CorvidBase, FireErrorCallsHandlerOnlyWhenAssigned)

@@ -86,12 +86,43 @@ TEST_F(ScriptedFtpTest, PwdReplyParsing)
     uint16_t port = serve(std::string(R"([{"send": "220 Hi\r\n"},)") + logonSteps + R"(,
       {"reply": ["PWD", "257 \"/pub/incoming\" is the current directory\r\n"]},
       {"reply": ["PWD", "257 /no/quotes here\r\n"]},
+      {"reply": ["PWD", "257 is your directory\r\n"]},
       {"reply": ["PWD", "550 no\r\n"]}])");
     ftp = makeClient(port);
     ASSERT_EQ(act(*ftp, ftpLogon), "");
     EXPECT_EQ(ftp->RemotePath(), "/pub/incoming");
-    EXPECT_EQ(ftp->RemotePath(), "no/quotes here");  // the first five characters are dropped
-    EXPECT_EQ(ftp->RemotePath(), "no/quotes here");  // a failed PWD keeps the old value
+    EXPECT_EQ(ftp->RemotePath(), "/no/quotes");  // without quotes, the first word when it is a path
+    EXPECT_EQ(ftp->RemotePath(), "/no/quotes");  // no path in the reply: the stored one stands
+    EXPECT_EQ(ftp->RemotePath(), "/no/quotes");  // a failed PWD keeps the old value
+}
+
+TEST(PwdReply, PathTable)
+{
+    const struct {
+        const char* reply;
+        std::optional<std::string> path;
+    } cases[] = {
+        {"257 \"/pub\" is current", "/pub"},
+        {"257 \"/a \"\"quoted\"\" dir\"", "/a \"quoted\" dir"},
+        {"257 \"/no end", std::nullopt},
+        {"257 \"\"", ""},
+        {"257 /plain", "/plain"},
+        {"257 /plain words after", "/plain"},
+        {"257 relative", std::nullopt},
+        {"257", std::nullopt},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(PathOfPwdReply(c.reply), c.path) << c.reply;
+}
+
+TEST(AnnouncedSize, Table)
+{
+    EXPECT_EQ(AnnouncedSize("150 Opening BINARY mode data connection for f (1234 bytes)."), 1234);
+    EXPECT_EQ(AnnouncedSize("150 Opening data connection for (odd) name (0 bytes)"), 0);
+    EXPECT_EQ(AnnouncedSize("150 File status okay. About to open data connection."), -1);
+    EXPECT_EQ(AnnouncedSize("150 Opening (12x bytes)"), -1);
+    EXPECT_EQ(AnnouncedSize("150 ( bytes)"), -1);
+    EXPECT_EQ(AnnouncedSize("150 (99999999999999999999999 bytes)"), -1);
 }
 
 TEST_F(ScriptedFtpTest, ServerClosingWith421WhileAReplyIsAwaited)
@@ -106,7 +137,7 @@ TEST_F(ScriptedFtpTest, ServerClosingWith421WhileAReplyIsAwaited)
     EXPECT_EQ(act(*ftp, ftpDeleteFile), "141: 421 Service closing");
 }
 
-TEST_F(ScriptedFtpTest, ServerClosingWithoutAReplyEndsTheWaitWith301)
+TEST_F(ScriptedFtpTest, ServerClosingWithoutAReplyIsALostConnection)
 {
     uint16_t port = serve(std::string(R"([{"send": "220 Hi\r\n"},)") + logonSteps + R"(,
       {"expect": "DELE"},
@@ -114,7 +145,7 @@ TEST_F(ScriptedFtpTest, ServerClosingWithoutAReplyEndsTheWaitWith301)
     ftp = makeClient(port);
     ASSERT_EQ(act(*ftp, ftpLogon), "");
     ftp->RemoteFile = "x";
-    EXPECT_EQ(act(*ftp, ftpDeleteFile), "301: Interrupted");
+    EXPECT_EQ(act(*ftp, ftpDeleteFile), "148: Connection closed by the server.");
     EXPECT_FALSE(ftp->Connected());
 }
 
@@ -127,8 +158,9 @@ TEST_F(ScriptedFtpTest, SilentServerIsInterruptedByTheUser)
     ASSERT_EQ(act(*ftp, ftpLogon), "");
     ftp->RemoteFile = "x";
     QTimer::singleShot(300, [&] { act(*ftp, ftpIdle); });
-    EXPECT_EQ(act(*ftp, ftpDeleteFile), "301: Interrupted");
-    EXPECT_TRUE(ftp->Connected());  // an interrupt leaves the control connection open
+    EXPECT_EQ(act(*ftp, ftpDeleteFile), "301: Interrupted.");
+    // DELE's reply may still come and would pass for the next command's.
+    EXPECT_FALSE(ftp->Connected());
 }
 
 TEST_F(ScriptedFtpTest, DataClosedAfterTheFinalReplyIsStillReadCompletely)
@@ -158,7 +190,7 @@ TEST_F(ScriptedFtpTest, DataClosedBeforeTheFinalReply)
       {"reply": ["PORT", "200 PORT ok\r\n"]},
       {"reply": ["LIST", "150 Opening\r\n"]},
       {"data_connect": true},
-      {"data_send": "first\r\nsecond\nlast without end"},
+      {"data_send": "first\nsecond\nlast without end"},
       {"data_close": true},
       {"sleep": 0.3},
       {"send": "226 Transfer complete\r\n"}])");
@@ -227,7 +259,7 @@ TEST_F(FtpTest, RefusedConnectionFiresOnError142AndFailsTheLogon)
     ::close(fd);
 
     auto ftp = makeClient(ntohs(addr.sin_port));
-    EXPECT_EQ(act(*ftp, ftpLogon), "10061: Interrupted.");
+    EXPECT_EQ(act(*ftp, ftpLogon), "10061: Connection refused.");
     EXPECT_EQ(Errors, (std::vector<std::string>{"142: Failed to connect: [10061] Connection refused."}));
     EXPECT_FALSE(ftp->Connected());
 }

@@ -379,7 +379,11 @@ TEST_F(FtpServerTest, IdleInterruptsAWaitWith301)
     // to an unanswered read by listing a directory while interrupting at once.
     QTimer::singleShot(0, [&] { act(*ftp, ftpIdle); });
     std::string error = act(*ftp, ftpListDirectoryLong);
-    EXPECT_EQ(error, "301: Interrupted");
+    EXPECT_EQ(error, "301: Interrupted.");
+    // The interrupted command's reply may still come: the connection is
+    // given up, and the next action logs on afresh at once.
+    EXPECT_FALSE(ftp->Connected());
+    EXPECT_EQ(act(*ftp, ftpListDirectoryLong), "");
 }
 
 TEST(PortArgument, FormatsAddressAndPort)

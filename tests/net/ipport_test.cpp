@@ -63,8 +63,8 @@ TEST_F(IPPortTest, HostResolution)
     port.SetRemoteHost("");
     EXPECT_EQ(port.RemoteHost(), "");
     // A 64-character label cannot exist, so no name server is asked.
-    ExpectReport([&] { port.SetRemoteHost(std::string(64, 'a') + ".invalid"); }, 11001, "[11001] Host not found.");
-    EXPECT_EQ(port.LastErrorText, "[11001] Host not found.");
+    ExpectReport([&] { port.SetRemoteHost(std::string(64, 'a') + ".invalid"); }, 11001, "Host not found.");
+    EXPECT_EQ(port.LastErrorText, "Host not found.");
     EXPECT_EQ(port.RemoteAddress(), 0u);
 }
 
@@ -101,27 +101,30 @@ TEST_F(IPPortTest, LinesAcrossReads)
     ASSERT_TRUE(PumpUntil([&] { return port.pieces.size() == 2; }));
     peer.Send("C\nD\n");
     ASSERT_TRUE(PumpUntil([&] { return port.pieces.size() == 4; }));
-    // A CR that ends one read and an LF that starts the next: an extra line.
+    // A CR that ends one read waits for the next: its LF makes no extra line.
     peer.Send("E\r");
-    ASSERT_TRUE(PumpUntil([&] { return port.pieces.size() == 5; }));
+    ASSERT_TRUE(PumpUntil([&] { return port.Count() == 2; }));
     peer.Send("\nF\r\n");
-    ASSERT_TRUE(PumpUntil([&] { return port.pieces.size() == 7; }));
-    const std::vector<Piece> expected{{"A", true}, {"B", true}, {"C", true}, {"D", true},
-                                      {"E", true}, {"", true},  {"F", true}};
+    ASSERT_TRUE(PumpUntil([&] { return port.pieces.size() == 6; }));
+    const std::vector<Piece> expected{{"A", true}, {"B", true}, {"C", true},
+                                      {"D", true}, {"E", true}, {"F", true}};
     EXPECT_EQ(port.pieces, expected);
 }
 
-TEST_F(IPPortTest, LongLineComesInBufferSizedPieces)
+TEST_F(IPPortTest, LongLineComesOnceCutAndMarked)
 {
     Peer peer;
     Port port;
     ConnectTo(port, peer);
+    port.capped.clear();
     peer.Send(std::string(3000, 'q'));
     ASSERT_TRUE(PumpUntil([&] { return !port.pieces.empty(); }));
-    peer.Send("\r\n");
+    peer.Send(std::string(3000, 'r') + "\r\nnext\r\n");
     ASSERT_TRUE(PumpUntil([&] { return port.pieces.size() == 2; }));
-    EXPECT_EQ(port.pieces[0], (Piece{std::string(2048, 'q'), false}));
-    EXPECT_EQ(port.pieces[1], (Piece{std::string(952, 'q'), true}));
+    // The limit is the buffer less room for CR LF; the rest of the line is dropped.
+    EXPECT_EQ(port.pieces[0], (Piece{std::string(2046, 'q'), true}));
+    EXPECT_EQ(port.pieces[1], (Piece{"next", true}));
+    EXPECT_EQ(port.capped, (std::vector<bool>{true, false}));
 }
 
 TEST_F(IPPortTest, RawModeWithLargeCapacityTakesBigBlocks)
@@ -249,7 +252,7 @@ TEST_F(IPPortTest, SendingNeedsAConnection)
 {
     Port port;
     EXPECT_EQ(port.SendBlock("x", 1, 0), WSAENOTCONN);
-    ExpectReport([&] { port.SetDataToSend("x", 1); }, WSAENOTCONN, "[10057] Socket is not connected.");
+    ExpectReport([&] { port.SetDataToSend("x", 1); }, WSAENOTCONN, "Socket is not connected.");
 
     Peer peer;
     ConnectTo(port, peer);

@@ -1,5 +1,6 @@
 #include "tests/net/ports.h"
 
+#include "net/errorcodes.h"
 #include "platform/dialogs.h"
 
 #include <QCoreApplication>
@@ -9,6 +10,7 @@
 
 #include <chrono>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <thread>
 
@@ -22,6 +24,7 @@ public:
     std::function<int(bool&)> idle;
     std::function<int(std::int64_t)> progress;
     int idleTurns = 0;
+    std::vector<std::string> dropped;  // "+line" complete, "-bytes" unfinished
 
 protected:
     int WaitIdle(bool& didWork) override
@@ -30,7 +33,26 @@ protected:
         return idle ? idle(didWork) : 0;
     }
     int SendProgress(std::int64_t sent) override { return progress ? progress(sent) : 0; }
+    void FireLineDropped(const std::string& line, bool complete) override
+    {
+        dropped.push_back((complete ? "+" : "-") + line);
+    }
 };
+
+// Answers each command line as it arrives with the next reply of a list.
+void AnswerInTurn(Peer& peer, std::vector<std::string> replies)
+{
+    auto pending = std::make_shared<std::string>();
+    auto next = std::make_shared<std::size_t>(0);
+    peer.ReadInLoop([&peer, pending, next, replies](const char* p, std::size_t n) {
+        pending->append(p, n);
+        for (std::size_t end; (end = pending->find("\r\n")) != std::string::npos;) {
+            pending->erase(0, end + 2);
+            if (*next < replies.size())
+                peer.Send(replies[(*next)++]);
+        }
+    });
+}
 
 struct IPPortMsgTest : NetTest {
     // Any wait that outlives its test is broken off, so a fault fails the
@@ -47,43 +69,128 @@ TEST_F(IPPortMsgTest, SendCommandTranscriptAndReply)
     MsgPort port;
     ConnectTo(port, peer);
     Watchdog(port);
-    peer.Send("220 Ready\r\n331 Password required\r\n230 Logged in\r\n");
+    std::string received;
+    peer.Send("220 Ready\r\n");
     EXPECT_EQ(port.SendCommand("", "", "\r\n"), 0); // greeting: sends nothing
     EXPECT_EQ(port.ReplyLine(), "220 Ready");
+    AnswerInTurn(peer, {"331 Password required\r\n", "230 Logged in\r\n"});
     EXPECT_EQ(port.SendCommand("USER", "anna", "\r\n"), 0);
     EXPECT_EQ(port.ReplyLine(), "331 Password required");
     EXPECT_EQ(port.SendCommand("PASS", "", "\r\n"), 0);
     EXPECT_EQ(port.ReplyLine(), "230 Logged in");
-    EXPECT_EQ(peer.Receive(), "USER anna\r\nPASS\r\n");
+    EXPECT_TRUE(port.dropped.empty());
 }
 
-TEST_F(IPPortMsgTest, OneLinePerWaitAndLongReplyIsCut)
+// A server that answers twice: the second answer is no reply to the next
+// command, however it arrived (before the command, or held at a close).
+TEST_F(IPPortMsgTest, RepliesNobodyWaitedForAreDroppedBeforeTheNextCommand)
 {
     Peer peer;
     MsgPort port;
     ConnectTo(port, peer);
     Watchdog(port);
-    const std::string longLine = "200 " + std::string(1496, 'z');
-    peer.Send(longLine + "\r\nsecond\r\n");
+    peer.Send("200 first\r\n200 again\r\n");
     ASSERT_EQ(port.WaitReplyLine(), 0);
-    EXPECT_EQ(port.ReplyLine(), longLine.substr(0, 1024));
+    EXPECT_EQ(port.ReplyLine(), "200 first");
+    // The doubled answer sits in the socket; the command reads past it.
+    ASSERT_TRUE(PumpUntil([&] {
+        int waiting = 0;
+        ::ioctl(port.Socket(), FIONREAD, &waiting);
+        return waiting > 0 || port.Count() > 0;
+    }));
+    AnswerInTurn(peer, {"250 yours\r\n"});
+    EXPECT_EQ(port.SendCommand("NOOP", "", "\r\n"), 0);
+    EXPECT_EQ(port.ReplyLine(), "250 yours");
+    EXPECT_EQ(port.dropped, std::vector<std::string>{"+200 again"});
+}
+
+TEST_F(IPPortMsgTest, OneLinePerWaitAndLongReplyIsCutOnce)
+{
+    Peer peer;
+    MsgPort port;
+    port.SetReceiveCapacity(CIPPortMsg::ReplyLineLimit + 2);
+    ConnectTo(port, peer);
+    Watchdog(port);
+    const std::string longLine = "200 " + std::string(9000, 'z');
+    peer.Send("200 " + std::string(3000, 'y') + "\r\n" + longLine + "\r\nsecond\r\n");
+    ASSERT_EQ(port.WaitReplyLine(), 0);
+    EXPECT_EQ(port.ReplyLine(), "200 " + std::string(3000, 'y')); // long, but under the limit: whole
+    EXPECT_FALSE(port.ReplyLineCapped());
     EXPECT_FALSE(port.AcceptData()); // the next line waits for the next wait
     ASSERT_EQ(port.WaitReplyLine(), 0);
+    EXPECT_EQ(port.ReplyLine(), longLine.substr(0, CIPPortMsg::ReplyLineLimit));
+    EXPECT_TRUE(port.ReplyLineCapped());
+    ASSERT_EQ(port.WaitReplyLine(), 0); // the cut-off rest made no line of its own
     EXPECT_EQ(port.ReplyLine(), "second");
 }
 
-TEST_F(IPPortMsgTest, InterruptLeavesFourMessagesQueued)
+TEST_F(IPPortMsgTest, InterruptEndsOnlyTheWaitsRunningNow)
 {
+    Peer peer;
     MsgPort port;
+    ConnectTo(port, peer);
+    Watchdog(port);
     port.Interrupt();
-    EXPECT_EQ(CountQueuedMessages(WM_SOCKET_INTERRUPT), 4u);
     EXPECT_EQ(port.LastErrorText, "Interrupted.");
-    // A wait started before the application's loop removed them ends at once.
-    EXPECT_EQ(port.WaitReplyLine(), 301);
-    EXPECT_EQ(port.LastErrorText, "Interrupted");
-    EXPECT_EQ(CountQueuedMessages(WM_SOCKET_INTERRUPT), 3u);
-    // The application's loop disposes of the rest; the window ignores them.
-    ASSERT_TRUE(PumpUntil([] { return CountQueuedMessages(WM_SOCKET_INTERRUPT) == 0; }));
+    EXPECT_EQ(CountQueuedMessages(WM_SOCKET_INTERRUPT), 0u);
+    // A wait started afterwards is not touched by it.
+    QTimer::singleShot(20, &port, [&peer] { peer.Send("200 late\r\n"); });
+    EXPECT_EQ(port.WaitReplyLine(), 0);
+    EXPECT_EQ(port.ReplyLine(), "200 late");
+    // One made during a wait ends it, and leaves the line for nobody.
+    QTimer::singleShot(20, &port, [&port] { port.Interrupt(); });
+    EXPECT_EQ(port.WaitReplyLine(), EngineError::Interrupted);
+    EXPECT_EQ(port.LastErrorText, "Interrupted.");
+    EXPECT_FALSE(port.AcceptData());
+}
+
+TEST_F(IPPortMsgTest, SilenceEndsAWaitAfterTheTimeOutButSlowBytesDoNot)
+{
+    Peer peer;
+    MsgPort port;
+    ConnectTo(port, peer);
+    Watchdog(port, 15000);
+    port.SetTimeOut(1);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(port.WaitReplyLine(), EngineError::TimedOut);
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(port.LastErrorText, "The server did not answer within 1 second.");
+    EXPECT_GE(waited, std::chrono::milliseconds(950));
+    EXPECT_LT(waited, std::chrono::seconds(5));
+
+    // A byte every 400 ms for 2.4 s: slow, but never a second of silence.
+    const std::string reply = "226 ok\r\n";
+    std::size_t sent = 0;
+    QTimer drip;
+    QObject::connect(&drip, &QTimer::timeout, [&] {
+        if (sent < reply.size())
+            peer.Send(reply.substr(sent++, 1));
+    });
+    drip.start(400);
+    peer.Send("2");
+    sent = 0;
+    EXPECT_EQ(port.WaitReplyLine(), 0);
+    EXPECT_EQ(port.ReplyLine(), "2226 ok");
+}
+
+// A closing peer: the lines it sent still count, in order; an unfinished
+// one is no reply, and the wait after them ends as a lost connection.
+TEST_F(IPPortMsgTest, LinesLeftAtACloseAreHeldAndAHalfLineIsNoReply)
+{
+    Peer peer;
+    MsgPort port;
+    ConnectTo(port, peer);
+    Watchdog(port);
+    peer.Send("421-Going down\r\n421 now\r\n226 Transfer comp");
+    peer.Close();
+    ASSERT_EQ(port.WaitReplyLine(), 0);
+    EXPECT_EQ(port.ReplyLine(), "421-Going down");
+    ASSERT_TRUE(PumpUntil([&] { return !port.Connected(); }));
+    ASSERT_EQ(port.WaitReplyLine(), 0);
+    EXPECT_EQ(port.ReplyLine(), "421 now");
+    EXPECT_EQ(port.WaitReplyLine(), EngineError::ConnectionClosed);
+    EXPECT_EQ(port.LastErrorText, "Connection closed by the server.");
+    EXPECT_EQ(port.dropped, std::vector<std::string>{"-226 Transfer comp"});
 }
 
 // The measurement of the issue: a wait with nothing to do sleeps.
@@ -120,24 +227,23 @@ TEST_F(IPPortMsgTest, ConnectAndWaitOutcomes)
     closed.StopListening();
     port.SetRemotePort(closed.Port());
     EXPECT_EQ(port.ConnectAndWait(), WSAECONNREFUSED);
+    EXPECT_EQ(port.LastErrorText, "Connection refused.");
     EXPECT_FALSE(port.Connected());
-    // The failed connect interrupted: four interrupts remain for the
-    // application's loop.
-    EXPECT_EQ(CountQueuedMessages(WM_SOCKET_INTERRUPT), 4u);
+    EXPECT_EQ(port.Socket(), INVALID_SOCKET);
 
     MsgPort unset;
     EXPECT_EQ(unset.ConnectAndWait(), 102);
     EXPECT_EQ(unset.LastErrorText, "The RemoteHost address is invalid (0.0.0.0).");
 }
 
-TEST_F(IPPortMsgTest, PeerCloseDuringWaitInterruptsIt)
+TEST_F(IPPortMsgTest, PeerCloseDuringWaitEndsIt)
 {
     Peer peer;
     MsgPort port;
     ConnectTo(port, peer);
     Watchdog(port);
     QTimer::singleShot(20, &port, [&peer] { peer.Close(); });
-    EXPECT_EQ(port.WaitReplyLine(), 301);
+    EXPECT_EQ(port.WaitReplyLine(), EngineError::ConnectionClosed);
     EXPECT_EQ(port.disconnects, std::vector<int>{0});
     EXPECT_FALSE(port.Connected());
 }

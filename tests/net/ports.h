@@ -35,16 +35,20 @@ public:
         this->SetWinsockLoaded(true);
     }
     std::vector<Piece> pieces;
+    std::vector<bool> capped;  // per piece: cut to the line limit
     std::vector<int> connects;
     std::vector<int> disconnects;
     std::function<void(const Piece&)> onPiece;
 
     using Base::Socket;
+    // Bytes buffered but not yet handed out as a line.
+    std::int32_t Count() const { return this->m_fifo.Count(); }
 
 protected:
     void FireDataIn(const char* data, std::int64_t length, bool eol) override
     {
         pieces.push_back({std::string(data, static_cast<std::size_t>(length)), eol});
+        capped.push_back(this->LineCapped());
         Base::FireDataIn(data, length, eol);
         if (onPiece)
             onPiece(pieces.back());
