@@ -324,6 +324,12 @@ int64_t ExtractListingSize(std::string_view row) { return digitsValue(field(row,
 
 int64_t ExpectedListingSize(std::string_view row)
 {
+    // Only a row read as a Unix long listing has its month where a month
+    // belongs; in any other layout the size field may hold another column,
+    // and a wrong expectation would fail a good download.
+    const std::string_view date = field(row, 1);
+    if (date.size() < 3 || monthIndex(date.substr(0, 3)) == 0)
+        return -1;
     const std::string_view size = field(row, 2);
     return std::any_of(size.begin(), size.end(), isDigit) ? digitsValue(size) : -1;
 }

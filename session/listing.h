@@ -31,7 +31,8 @@ struct TListingLine {
 // 0 when the size field holds no digits; saturates instead of overflowing.
 [[nodiscard]] int64_t ExtractListingSize(std::string_view row);
 // The size a download of the row should have, or -1 (unknown) when the size
-// field holds no digits.
+// field holds no digits or the row's date is no month and day (the line was
+// not a Unix long listing, so its columns are guesses).
 [[nodiscard]] int64_t ExpectedListingSize(std::string_view row);
 
 [[nodiscard]] std::string MakeListingRow(std::string_view name, std::string_view dateKey, std::string_view size);

@@ -3,6 +3,9 @@
 #include "tests/net/ftp_fixture.h"
 
 #include <QTimer>
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -244,6 +247,263 @@ TEST_F(ScriptedFtpTest, LocalFileThatCannotBeCreatedFailsTheDownload)
     EXPECT_EQ(error, "2: Error opening local file.");
     ASSERT_FALSE(Errors.empty());
     EXPECT_EQ(Errors.front(), "2: Error opening local file.");
+}
+
+// What a server sends over a slow link or a byte at a time: every command
+// still reads its own reply, from the greeting to a download.
+TEST_F(ScriptedFtpTest, RepliesWrittenOneByteAtATimeCarryAWholeSession)
+{
+    uint16_t port = serve(std::string(R"([{"bytewise": 0.002},
+      {"send": "220-Welcome to a slow\r\n220 server\r\n"},)") + logonSteps + R"(,
+      {"reply": ["PORT", "200 PORT ok\r\n"]},
+      {"reply": ["RETR", "150 Opening BINARY mode data connection for f (5000 bytes).\r\n"]},
+      {"data_connect": true},
+      {"data_send_pattern": 5000},
+      {"data_close": true},
+      {"send": "226 Transfer complete.\r\n"},
+      {"reply": ["CWD", "250 Directory changed\r\n"]}])");
+    ftp = makeClient(port);
+    // The data port is offered on the control connection's address only.
+    std::string listenAddress;
+    ftp->OnFirePITrail = [&](QObject*, TPIDirections dir, const std::string& text) {
+        Trace.push_back((dir == pidCommand ? "> " : dir == pidReply ? "< " : "* ") + text);
+        if (text.rfind("PORT ", 0) == 0) {
+            sockaddr_in a{};
+            socklen_t len = sizeof a;
+            ::getsockname(ftp->DataInterface().ListenSocket(), reinterpret_cast<sockaddr*>(&a), &len);
+            listenAddress = inet_ntoa(a.sin_addr);
+        }
+    };
+    ftp->RemoteFile = "f";
+    ftp->LocalFile = LocalDir + "/f";
+    EXPECT_EQ(act(*ftp, ftpDownload), "");
+    EXPECT_NO_THROW(ftp->SetRemotePath("sub"));
+    std::string pattern(5000, '\0');
+    for (std::size_t i = 0; i < pattern.size(); ++i)
+        pattern[i] = static_cast<char>(i % 251);
+    EXPECT_EQ(ReadFileBytes(LocalDir + "/f"), pattern);
+    EXPECT_EQ(listenAddress, "127.0.0.1");
+    const std::vector<std::string> sent = commandsSent();
+    ASSERT_EQ(sent.size(), 6u);
+    EXPECT_EQ(sent[3].rfind("PORT 127,0,0,1,", 0), 0u) << sent[3];
+    EXPECT_EQ(sent[4], "RETR f");
+    EXPECT_EQ(sent[5], "CWD sub");
+}
+
+TEST_F(ScriptedFtpTest, CRAndLFInSeparateWritesEndOneLine)
+{
+    uint16_t port = serve(R"([
+      {"send_parts": ["220 Hi\r", "\n"]},
+      {"reply": ["USER", "331 Password required\r"]}, {"send_parts": ["\n"]},
+      {"reply": ["PASS", "230 Logged in\r\n"]},
+      {"reply": ["TYPE", "200 Type set\r"]}, {"send_parts": ["\n"]},
+      {"reply": ["DELE", "250 Deleted\r\n"]}])");
+    ftp = makeClient(port);
+    ftp->RemoteFile = "x";
+    EXPECT_EQ(act(*ftp, ftpDeleteFile), "");
+    std::vector<std::string> replies;
+    for (const std::string& t : Trace)
+        if (t.rfind("< ", 0) == 0)
+            replies.push_back(t.substr(2));
+    EXPECT_EQ(replies, (std::vector<std::string>{"220 Hi", "331 Password required", "230 Logged in",
+                                                 "200 Type set", "250 Deleted"}));
+}
+
+TEST_F(ScriptedFtpTest, AReplyAnsweredTwiceIsNeverTakenForTheNextCommand)
+{
+    uint16_t port = serve(std::string(R"([{"send": "220 Hi\r\n"},)") + logonSteps + R"(,
+      {"reply": ["DELE", "250 Deleted\r\n250 Deleted again\r\n"]},
+      {"reply": ["RMD", "550 No such directory\r\n"]},
+      {"reply": ["MKD", "257 \"d\" created\r\n"]}])");
+    ftp = makeClient(port);
+    ftp->RemoteFile = "x";
+    EXPECT_EQ(act(*ftp, ftpDeleteFile), "");
+    ftp->RemoteFile = "d";
+    EXPECT_EQ(act(*ftp, ftpRemoveDirectory), "141: 550 No such directory");
+    EXPECT_EQ(act(*ftp, ftpMakeDirectory), "");
+    EXPECT_NE(std::find(Trace.begin(), Trace.end(), "* Ignored a reply no command was waiting for: 250 Deleted again"),
+              Trace.end());
+}
+
+TEST_F(ScriptedFtpTest, LongReplyLinesStayOneReply)
+{
+    const std::string long3000 = "250 " + std::string(2996, 'w');
+    const std::string long10000 = "550 " + std::string(9996, 'v');
+    uint16_t port = serve(std::string(R"([{"send": "220 Hi\r\n"},)") + logonSteps + R"(,
+      {"reply": ["CWD", ")" + long3000 + R"(\r\n"]},
+      {"reply": ["DELE", ")" + long10000 + R"(\r\n"]},
+      {"reply": ["MKD", "257 \"d\" created\r\n"]}])");
+    ftp = makeClient(port);
+    ASSERT_EQ(act(*ftp, ftpLogon), "");
+    EXPECT_NO_THROW(ftp->SetRemotePath("pub"));
+    EXPECT_EQ(ftp->ReplyLine(), long3000);
+    ftp->RemoteFile = "x";
+    // Cut at the limit, but one reply: the next command is still in step.
+    EXPECT_EQ(act(*ftp, ftpDeleteFile), "141: " + long10000.substr(0, CIPPortMsg::ReplyLineLimit));
+    ftp->RemoteFile = "d";
+    EXPECT_EQ(act(*ftp, ftpMakeDirectory), "");
+}
+
+TEST_F(ScriptedFtpTest, AListingLineOver64KiBAddsNoRow)
+{
+    const std::string a = "-rw-r--r-- 1 o g 1 Jan 01 00:00 a";
+    const std::string b = "-rw-r--r-- 1 o g 2 Jan 01 00:00 b";
+    uint16_t port = serve(std::string(R"([{"send": "220 Hi\r\n"},)") + logonSteps + R"(,
+      {"reply": ["PORT", "200 PORT ok\r\n"]},
+      {"reply": ["LIST", "150 Here it comes\r\n"]},
+      {"data_connect": true},
+      {"data_send": ")" + a + R"(\r\n-rw-r--r-- 1 o g 3 Jan 01 00:00 )" + std::string(70000, 'x') + R"(\r\n)" + b
+                          + R"(\r\n"},
+      {"data_close": true},
+      {"send": "226 Done\r\n"}])");
+    ftp = makeClient(port);
+    // Reading the path while the listing runs sends nothing.
+    std::vector<std::string> pathsRead;
+    ftp->OnDirList = [&](QObject*, const std::string& line) {
+        DirLines.push_back(line);
+        pathsRead.push_back(ftp->RemotePath());
+    };
+    EXPECT_EQ(act(*ftp, ftpListDirectoryLong), "");
+    EXPECT_EQ(DirLines, (std::vector<std::string>{a, b}));
+    EXPECT_EQ(pathsRead, (std::vector<std::string>{"", ""}));
+    EXPECT_NE(std::find(Trace.begin(), Trace.end(), "* A listing line longer than 65536 bytes was left out."),
+              Trace.end());
+    EXPECT_EQ(transcript().find("PWD"), std::string::npos);
+}
+
+TEST_F(ScriptedFtpTest, AReplyThatIsNotFtpFailsAndClosesTheConnection)
+{
+    uint16_t port = serve(std::string(R"([{"send": "220 Hi\r\n"},)") + logonSteps + R"(,
+      {"reply": ["DELE", "2\r\n"]}])");
+    ftp = makeClient(port);
+    ftp->RemoteFile = "x";
+    EXPECT_EQ(act(*ftp, ftpDeleteFile), "149: The server sent a reply that is not FTP: \"2\".");
+    EXPECT_FALSE(ftp->Connected());
+}
+
+TEST_F(ScriptedFtpTest, ACloseInMidLineIsALostConnectionAndTheNextActionLogsOnAgain)
+{
+    uint16_t port = serve(std::string(R"([{"send": "220 Hi\r\n"},)") + logonSteps + R"(,
+      {"expect": "DELE"},
+      {"send": "226 Transfer comp"},
+      {"close": true},
+      {"accept": true},
+      {"send": "220 Again\r\n"},)" + logonSteps + R"(,
+      {"reply": ["MKD", "257 \"d\" created\r\n"]}])");
+    ftp = makeClient(port);
+    ftp->RemoteFile = "x";
+    EXPECT_EQ(act(*ftp, ftpDeleteFile), "148: Connection closed by the server.");
+    EXPECT_NE(std::find(Trace.begin(), Trace.end(), "* The connection closed in the middle of a line: 226 Transfer comp"),
+              Trace.end());
+    ftp->RemoteFile = "d";
+    EXPECT_EQ(act(*ftp, ftpMakeDirectory), "");
+    EXPECT_EQ(transcript(), "USER user\nPASS password\nTYPE I\nDELE x\nUSER user\nPASS password\nTYPE I\nMKD d\n");
+}
+
+TEST_F(ScriptedFtpTest, ASilentServerTimesOutAfterPortAndAfterACommand)
+{
+    uint16_t port = serve(std::string(R"([{"send": "220 Hi\r\n"},)") + logonSteps + R"(,
+      {"expect": "PORT"},
+      {"wait_eof": 10},
+      {"accept": true},
+      {"send": "220 Again\r\n"},)" + logonSteps + R"(,
+      {"expect": "DELE"},
+      {"wait_eof": 10}])");
+    ftp = makeClient(port);
+    ftp->SetTimeOut(2);
+    ftp->RemoteFile = "f";
+    ftp->LocalFile = LocalDir + "/f";
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(act(*ftp, ftpDownload), "151: The server did not answer within 2 seconds.");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(6));
+    EXPECT_FALSE(ftp->Connected());  // its state is unknown
+    EXPECT_FALSE(ftp->DataInterface().Busy());
+    ftp->RemoteFile = "x";
+    start = std::chrono::steady_clock::now();
+    EXPECT_EQ(act(*ftp, ftpDeleteFile), "151: The server did not answer within 2 seconds.");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(6));
+    EXPECT_FALSE(ftp->Connected());
+    EXPECT_FALSE(FileExists(LocalDir + "/f"));
+}
+
+// A download that ends short is no download, whatever the final reply says.
+TEST_F(ScriptedFtpTest, ALying226AfterHalfTheAnnouncedBytesLeavesNoFile)
+{
+    uint16_t port = serve(std::string(R"([{"send": "220 Hi\r\n"},)") + logonSteps + R"(,
+      {"reply": ["PORT", "200 PORT ok\r\n"]},
+      {"reply": ["RETR", "150 Opening BINARY mode data connection for f (1000000 bytes).\r\n"]},
+      {"data_connect": true},
+      {"data_send_zeros": 500000},
+      {"data_close": true},
+      {"send": "226 Transfer complete.\r\n"},
+      {"reply": ["PORT", "200 PORT ok\r\n"]},
+      {"reply": ["RETR", "150 Opening data connection\r\n"]},
+      {"data_connect": true},
+      {"data_send_zeros": 700},
+      {"data_close": true},
+      {"send": "226 Transfer complete.\r\n"}])");
+    ftp = makeClient(port);
+    ftp->RemoteFile = "f";
+    ftp->LocalFile = LocalDir + "/f";
+    EXPECT_EQ(act(*ftp, ftpDownload), "150: Received 500000 of 1000000 bytes.");
+    // Without an announced size, the one the owner expects (the listing's).
+    ftp->ExpectedSize = 1000;
+    EXPECT_EQ(act(*ftp, ftpDownload), "150: Received 700 of 1000 bytes.");
+    EXPECT_EQ(ftp->ExpectedSize, -1);
+    EXPECT_TRUE(std::filesystem::is_empty(LocalDir));
+}
+
+TEST_F(ScriptedFtpTest, AFailedDownloadLeavesTheOlderCopyAsItWas)
+{
+    uint16_t port = serve(std::string(R"([{"send": "220 Hi\r\n"},)") + logonSteps + R"(,
+      {"reply": ["PORT", "200 PORT ok\r\n"]},
+      {"reply": ["RETR", "150 Opening data connection\r\n"]},
+      {"data_connect": true},
+      {"data_send_zeros": 500000},
+      {"data_close": true},
+      {"send": "426 Connection closed; transfer aborted.\r\n"}])");
+    const std::string good = "the copy the user already had\n";
+    WriteFileBytes(LocalDir + "/f", good);
+    ftp = makeClient(port);
+    ftp->RemoteFile = "f";
+    ftp->LocalFile = LocalDir + "/f";
+    EXPECT_EQ(act(*ftp, ftpDownload), "141: 426 Connection closed; transfer aborted.");
+    EXPECT_EQ(ReadFileBytes(LocalDir + "/f"), good);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(LocalDir), {}), 1);
+}
+
+TEST_F(ScriptedFtpTest, AnArgumentByte0xFFIsDoubled)
+{
+    uint16_t port = serve(std::string(R"([{"send": "220 Hi\r\n"},)") + logonSteps + R"(,
+      {"reply": ["DELE", "250 Deleted\r\n"]}])");
+    ftp = makeClient(port);
+    ftp->RemoteFile = "caf\xFF";
+    EXPECT_EQ(act(*ftp, ftpDeleteFile), "");
+    // The server writes its transcript in UTF-8: U+00FF is C3 BF.
+    EXPECT_EQ(transcript(), "USER user\nPASS password\nTYPE I\nDELE caf\xC3\xBF\xC3\xBF\n");
+}
+
+// Each LF goes out as CR LF, a CR LF as it is: 7 bytes of file, 9 on the wire.
+TEST_F(ScriptedFtpTest, AsciiUploadsSendCRLF)
+{
+    uint16_t port = serve(R"([{"send": "220 Hi\r\n"},
+      {"reply": ["USER", "331 Password required\r\n"]},
+      {"reply": ["PASS", "230 Logged in\r\n"]},
+      {"reply": ["TYPE", "200 Type set to A\r\n"]},
+      {"reply": ["PORT", "200 PORT ok\r\n"]},
+      {"reply": ["STOR", "150 Send it\r\n"]},
+      {"data_connect": true},
+      {"data_recv": true},
+      {"send": "226 Stored\r\n"}])");
+    WriteFileBytes(LocalDir + "/t.txt", "a\nb\r\nc\n");
+    ftp = makeClient(port);
+    ftp->SetTransferMode(tmASCII);
+    ftp->RemoteFile = "t.txt";
+    ftp->LocalFile = LocalDir + "/t.txt";
+    EXPECT_EQ(act(*ftp, ftpUpload), "");
+    EXPECT_EQ(LastCount, 7);  // progress counts the file's bytes
+    const std::string t = transcript();
+    EXPECT_NE(t.find("STOR t.txt\nDATA 9\n"), std::string::npos) << t;
 }
 
 TEST_F(FtpTest, RefusedConnectionFiresOnError142AndFailsTheLogon)

@@ -6,14 +6,19 @@ control connection and plays the JSON script given with --script: a list of
 steps, each a one-key object:
 
   {"send": "220 Ready\\r\\n"}     send text on the control connection
+  {"send_parts": ["220 Hi\\r", "\\n"]}  send each part in a write of its own, 50 ms apart
+  {"bytewise": 0.002}            from now on send control text one byte per write,
+                                 with this pause between bytes (0: off)
   {"expect": "USER"}             read one command line (it goes to the transcript)
   {"reply": ["USER", "331 Password\\r\\n"]}  expect a command, then send text
   {"data_connect": true}         connect to the address of the last PORT command
   {"data_send": "text"}          send text on the data connection
   {"data_send_zeros": 100000}    send that many zero bytes on the data connection
+  {"data_send_pattern": 100000}  send that many bytes of the pattern 0, 1, ... 250, 0, ...
   {"data_recv": true}            read the data connection to its end ("DATA n" in the transcript)
   {"data_close": true}           close the data connection
   {"close": true}                close the control connection
+  {"accept": true}               take the client's next control connection (closing the old)
   {"sleep": 0.2}                 pause (server side only)
   {"wait_eof": 10}               read and record command lines until the client closes (bounded)
 
@@ -29,9 +34,16 @@ import sys
 import time
 
 
+def pattern(n):
+    block = bytes(range(251))
+    return (block * (n // 251 + 1))[:n]
+
+
 class Session:
-    def __init__(self, conn, transcript):
+    def __init__(self, listener, conn, transcript):
+        self.listener = listener
         self.conn = conn
+        self.bytewise = 0
         self.buf = b""
         self.transcript = transcript
         self.data = None
@@ -59,15 +71,38 @@ class Session:
             self.port_addr = (".".join(str(p) for p in parts[:4]), parts[4] * 256 + parts[5])
         return text
 
+    def send(self, text):
+        data = text.encode("latin-1")
+        if not self.bytewise:
+            self.conn.sendall(data)
+            return
+        for i in range(len(data)):
+            self.conn.sendall(data[i:i + 1])
+            time.sleep(self.bytewise)
+
     def step(self, step):
         (kind, arg), = step.items()
         if kind == "send":
-            self.conn.sendall(arg.encode("latin-1"))
+            self.send(arg)
+        elif kind == "send_parts":
+            for part in arg:
+                self.conn.sendall(part.encode("latin-1"))
+                time.sleep(0.05)
+        elif kind == "bytewise":
+            self.bytewise = arg
         elif kind == "expect":
             self.read_line()
         elif kind == "reply":
             self.read_line()
-            self.conn.sendall(arg[1].encode("latin-1"))
+            self.send(arg[1])
+        elif kind == "accept":
+            if self.conn is not None:
+                self.conn.close()
+            self.listener.settimeout(30)
+            self.conn, _ = self.listener.accept()
+            self.buf = b""
+        elif kind == "data_send_pattern":
+            self.data.sendall(pattern(arg))
         elif kind == "data_connect":
             self.data = socket.create_connection(self.port_addr, timeout=10)
         elif kind == "data_send":
@@ -120,9 +155,9 @@ def main():
 
     listener.settimeout(30)
     conn, _ = listener.accept()
-    session = Session(conn, args.transcript)
+    session = Session(listener, conn, args.transcript)
     for step in steps:
-        if session.conn is None and "close" not in step and not any(k.startswith("data") or k == "sleep" for k in step):
+        if session.conn is None and not any(k.startswith("data") or k in ("sleep", "close", "accept") for k in step):
             break
         session.step(step)
     if session.conn is not None:

@@ -269,8 +269,13 @@ TEST(ListingRowTest, FieldsReadBackFromRowText)
     // A download expects a size only where the listing gave digits.
     EXPECT_EQ(ExpectedListingSize("n\bMar 03\b5368709120"), int64_t{5368709120});
     EXPECT_EQ(ExpectedListingSize("n\bMar 03\b0"), 0);
-    EXPECT_EQ(ExpectedListingSize("n\b\b99999999999999999999999"), INT64_MAX);
+    EXPECT_EQ(ExpectedListingSize("n\bDec 31\b99999999999999999999999"), INT64_MAX);
     EXPECT_EQ(ExpectedListingSize("n\bMar 03\b"), -1);
+    EXPECT_EQ(ExpectedListingSize("n\b\b1234"), -1);
+    // Another layout read right to left: the "size" is a guess, not expected.
+    EXPECT_EQ(ExpectedListingSize(ParseListingLine("-rw-r--r-- 1 owner group 1234 readme.txt", true).Row), -1);
+    EXPECT_EQ(ExpectedListingSize(ParseListingLine("-rw-r--r-- 1 owner group 1234 Jan 15 12:34 readme.txt", true).Row),
+              1234);
     EXPECT_EQ(ExpectedListingSize("n\b\bx"), -1);
     EXPECT_EQ(ExpectedListingSize("plain"), -1);
     EXPECT_EQ(ExpectedListingSize(ParseListingLine("README", true).Row), -1);
