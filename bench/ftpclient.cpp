@@ -26,6 +26,11 @@ int main(int argc, char** argv)
                          std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(), text.c_str());
         };
     ftp.OnTransfer = [&bytes](QObject*, std::int64_t count, const std::string&) { bytes = count; };
+    if (std::getenv("FTPCLIENT_TRACE"))
+        ftp.OnEndTransfer = [t0](QObject*) {
+            std::fprintf(stderr, "%8.3f (data connection closed)\n",
+                         std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+        };
     try {
         ftp.SetWinsockLoaded(true);
         ftp.SetRemoteHost(argv[2]);

@@ -35,10 +35,9 @@ void CDataInterface::SetTransferKind(TTransferKind kind)
     m_kind = kind;
     m_fileError.reset();
     m_uploadReleased = false;
-    m_sendFileWorks = true;
     m_uploadSize = m_fileOffset = 0;
-    m_sendBuffer.clear();
-    m_pendingOffset = 0;
+    m_pendingData = nullptr;
+    m_pendingSize = m_pendingOffset = 0;
     m_pendingFileBytes = 0;
     m_decoder = AsciiDecoder();
     m_encoder = AsciiEncoder();
@@ -209,50 +208,11 @@ void CDataInterface::finishUpload(bool& didWork)
     didWork = true;
 }
 
-int CDataInterface::sendFileBlock(bool& didWork, bool& wholeBlockTaken)
-{
-    if (m_byteCount >= m_uploadSize) {
-        finishUpload(didWork);
-        return 0;
-    }
-    const std::int64_t n = std::min<std::int64_t>(m_uploadSize - m_byteCount, BlockSize);
-    const int code = SendFileBlock(m_file.Handle(), m_byteCount, n);
-    if (code == WSAEINVAL || code == WSAEOPNOTSUPP) {
-        // This file or socket cannot go the short way: copy from now on.
-        m_sendFileWorks = false;
-        m_fileOffset = m_byteCount;
-        didWork = true;
-        return 0;
-    }
-    if (code != 0 && code != WSAEWOULDBLOCK)
-        return code;
-    const std::int64_t taken = code == 0 ? n : BytesSent();
-    if (taken == 0) {
-        // The socket is full (FD_WRITE wakes the wait again), unless the
-        // file has become shorter than it was.
-        if (m_file.Size() < m_uploadSize) {
-            m_owner->LastErrorText = "Error reading from local file.";
-            return EngineError::UploadFailed;
-        }
-        return 0;
-    }
-    m_byteCount += taken;
-    m_fileOffset = m_byteCount;
-    didWork = true;
-    wholeBlockTaken = taken == n;
-    if (m_owner->OnTransfer)
-        m_owner->OnTransfer(m_owner, m_byteCount, std::string());
-    return 0;
-}
-
 int CDataInterface::pumpUploadBlock(bool& didWork, bool& wholeBlockTaken)
 {
     if (m_kind != tkUpload || !m_uploadReleased || !m_file.IsOpen())
         return 0;
-    const bool nothingPending = m_pendingOffset >= m_sendBuffer.size();
-    if (nothingPending && m_sendFileWorks && !ascii())
-        return sendFileBlock(didWork, wholeBlockTaken);
-    if (nothingPending) {
+    if (m_pendingOffset >= m_pendingSize) {
         if (m_fileOffset >= m_uploadSize) {
             finishUpload(didWork);
             return 0;
@@ -264,26 +224,30 @@ int CDataInterface::pumpUploadBlock(bool& didWork, bool& wholeBlockTaken)
             m_owner->LastErrorText = "Error reading from local file.";
             return EngineError::UploadFailed;
         }
-        m_sendBuffer.clear();
+        if (ascii()) {
+            m_encoded.clear();
+            m_encoder.Encode(m_readBuffer.get(), static_cast<std::size_t>(n), m_encoded);
+            m_pendingData = m_encoded.data();
+            m_pendingSize = static_cast<std::int64_t>(m_encoded.size());
+        } else {
+            m_pendingData = m_readBuffer.get();
+            m_pendingSize = n;
+        }
         m_pendingOffset = 0;
-        if (ascii())
-            m_encoder.Encode(m_readBuffer.get(), static_cast<std::size_t>(n), m_sendBuffer);
-        else
-            m_sendBuffer.assign(m_readBuffer.get(), static_cast<std::size_t>(n));
         m_fileOffset += n;
         m_pendingFileBytes = n;
     }
     // What the socket does not take stays in the buffer for the next turn,
     // so the byte count never includes untaken bytes and nothing is read twice.
-    const std::int64_t left = static_cast<std::int64_t>(m_sendBuffer.size() - m_pendingOffset);
-    const int code = SendBlock(m_sendBuffer.data() + m_pendingOffset, left, 0);
+    const std::int64_t left = m_pendingSize - m_pendingOffset;
+    const int code = SendBlock(m_pendingData + m_pendingOffset, left, 0);
     if (code != 0 && code != WSAEWOULDBLOCK)
         return code;
     const std::int64_t taken = code == 0 ? left : BytesSent();
     if (taken == 0)
         return 0;  // the socket is full: FD_WRITE wakes the wait again
-    m_pendingOffset += static_cast<std::size_t>(taken);
-    wholeBlockTaken = m_pendingOffset >= m_sendBuffer.size();
+    m_pendingOffset += taken;
+    wholeBlockTaken = m_pendingOffset >= m_pendingSize;
     // An ASCII block counts the file bytes it stands for once it has gone
     // whole; a binary one counts every byte taken.
     if (!ascii())

@@ -6,7 +6,7 @@
 // target's name only when the owner says the transfer succeeded: a failed
 // download never destroys a good copy, nor leaves a partial one that looks
 // complete. ASCII transfers convert line ends; binary ones move the bytes
-// as they are (an upload straight from the file to the socket).
+// as they are.
 //
 // How the connection comes about is its base's business (today: the server
 // connects to our listener, active mode); the transfer starts at
@@ -86,7 +86,6 @@ private:
     bool ascii() const;
     void finishUpload(bool& didWork);
     [[nodiscard]] int pumpUploadBlock(bool& didWork, bool& wholeBlockTaken);
-    [[nodiscard]] int sendFileBlock(bool& didWork, bool& wholeBlockTaken);
 
     TTransferKind m_kind = tkNone;
     std::int64_t m_byteCount = 0;
@@ -95,16 +94,17 @@ private:
     std::string m_downloadName;
     std::optional<FileError> m_fileError;
     bool m_uploadReleased = false;
-    // Binary uploads go from the file to the socket in the kernel until the
-    // socket refuses that; then, and for ASCII, through this buffer.
-    bool m_sendFileWorks = true;
+    // An upload reads the file block by block at its own offset; a binary
+    // block goes out from the read buffer, an ASCII one converted.
     std::int64_t m_uploadSize = 0;
     std::int64_t m_fileOffset = 0;
     std::unique_ptr<char[]> m_readBuffer;
-    std::string m_sendBuffer;
-    // The part of the send buffer the socket has not taken yet, and the
-    // file bytes that buffer stands for.
-    std::size_t m_pendingOffset = 0;
+    std::string m_encoded;
+    // The block on its way: what the socket has not taken yet, and the file
+    // bytes the block stands for.
+    const char* m_pendingData = nullptr;
+    std::int64_t m_pendingSize = 0;
+    std::int64_t m_pendingOffset = 0;
     std::int64_t m_pendingFileBytes = 0;
     AsciiDecoder m_decoder;
     AsciiEncoder m_encoder;

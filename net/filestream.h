@@ -39,7 +39,6 @@ public:
     // Moves the position by delta; the new position, or -1.
     int64_t SeekRelative(int64_t delta);
     bool IsOpen() const { return m_fd >= 0; }
-    int Handle() const { return m_fd; }
 
     // Gives from the name to, replacing a file there; 0 or the error.
     [[nodiscard]] static int Replace(const std::string& from, const std::string& to);

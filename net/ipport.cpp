@@ -1,7 +1,6 @@
 #include "net/ipport.h"
 
 #include "net/errorcodes.h"
-#include "net/wsbinding.h"
 #include "platform/messages.h"
 
 #include <QTimer>
@@ -455,31 +454,6 @@ int CIPPort::SendBlock(const char* data, std::int64_t length, int flags)
     if (length <= 0 || !data)
         return 0;
     const int n = Ws.send(m_socket, data, static_cast<int>(std::min<std::int64_t>(length, INT_MAX)), flags);
-    if (n < 0) {
-        m_bytesSent = 0;
-        return Ws.WSAGetLastError();
-    }
-    m_bytesSent = n;
-    if (n > 0)
-        NoteActivity();
-    if (n >= length)
-        return 0;
-    Ws.WSASetLastError(WSAEWOULDBLOCK);
-    return WSAEWOULDBLOCK;
-}
-
-int CIPPort::SendFileBlock(int fd, std::int64_t offset, std::int64_t length)
-{
-    LastError = 0;
-    if (!m_connected) {
-        Ws.WSASetLastError(WSAENOTCONN);
-        return WSAENOTCONN;
-    }
-    if (length <= 0)
-        return 0;
-    if (!WinsockLoaded())
-        return WSANOTINITIALISED;
-    const int n = SendFileOnSocket(m_socket, fd, offset, static_cast<int>(std::min<std::int64_t>(length, INT_MAX)));
     if (n < 0) {
         m_bytesSent = 0;
         return Ws.WSAGetLastError();

@@ -83,9 +83,6 @@ public:
     // One send: 0 when all was taken, 10035 when only BytesSent() bytes
     // were, 10057 when not connected, else the library's error.
     [[nodiscard]] int SendBlock(const char* data, std::int64_t length, int flags);
-    // Sends up to length bytes of an open file from offset without copying
-    // them through this process; the same results as SendBlock.
-    [[nodiscard]] int SendFileBlock(int fd, std::int64_t offset, std::int64_t length);
     std::int64_t BytesSent() const { return m_bytesSent; }
     SOCKET Socket() const { return m_socket; }
 

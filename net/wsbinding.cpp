@@ -9,10 +9,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <csignal>
-#include <ctime>
 #include <fcntl.h>
-#include <sys/sendfile.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -487,34 +484,5 @@ void Reset()
     SetMissingOrdinal(0);
 }
 } // namespace winsock_testing
-
-int SendFileOnSocket(SOCKET s, int fd, std::int64_t offset, int count)
-{
-    if (!wsimpl::Started()) {
-        wsimpl::SetLastError(WSANOTINITIALISED);
-        return SOCKET_ERROR;
-    }
-    // sendfile has no MSG_NOSIGNAL: a peer that has gone would raise SIGPIPE
-    // and end the program. Hold the signal for this thread and take a
-    // pending one back before letting it go again.
-    sigset_t pipe, old;
-    sigemptyset(&pipe);
-    sigaddset(&pipe, SIGPIPE);
-    pthread_sigmask(SIG_BLOCK, &pipe, &old);
-    off_t position = static_cast<off_t>(offset);
-    const ssize_t r = ::sendfile(s, fd, &position, static_cast<std::size_t>(std::max(count, 0)));
-    const int err = errno;
-    if (r < 0 && err == EPIPE) {
-        // A standard signal is pending at most once.
-        const timespec none{};
-        (void)sigtimedwait(&pipe, nullptr, &none);
-    }
-    pthread_sigmask(SIG_SETMASK, &old, nullptr);
-    if (r >= 0)
-        return static_cast<int>(r);
-    if (err == EAGAIN || err == EWOULDBLOCK)
-        wsimpl::SendWouldBlock(s);
-    return wsimpl::Fail(err);
-}
 
 } // namespace plover

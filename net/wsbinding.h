@@ -22,12 +22,6 @@ namespace plover {
 void* LoadWinsockModule(const std::string& fileName);
 void* GetWinsockProcAddress(void* module, int ordinal);
 
-// Beyond the 1.1 table, as TransmitFile is on Windows: sends up to count
-// bytes of the open file fd from offset on a connected socket without
-// copying them through this process. The bytes taken, or SOCKET_ERROR with
-// the library's last error set (10035 when the socket is full).
-int SendFileOnSocket(SOCKET s, int fd, std::int64_t offset, int count);
-
 // Maps an errno value (of a socket call) onto a Windows Sockets number.
 int WinsockErrorFromErrno(int err);
 

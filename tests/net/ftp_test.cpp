@@ -128,11 +128,27 @@ TEST_F(FtpServerTest, DownloadToFileFiresTheTransferEventsInOrder)
 {
     const std::string content = randomBytes(3 * 1024 * 1024 + 17, 2);
     test::WriteFileBytes(ServerRoot + "/big.bin", content);
+    // The copy already there keeps its name and its bytes until the new one
+    // is complete, which then takes its place and its permissions.
+    test::WriteFileBytes(LocalDir + "/big.bin", "old");
+    std::filesystem::permissions(LocalDir + "/big.bin", std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     auto ftp = makeClient(server->Port());
     ASSERT_EQ(act(*ftp, ftpLogon), "");
     ftp->RemoteFile = "big.bin";
     ftp->LocalFile = LocalDir + "/big.bin";
+    bool oldKeptDuringTransfer = true;
+    bool hiddenFileUsed = false;
+    ftp->OnTransfer = [&](QObject*, int64_t count, const std::string&) {
+        LastCount = count;
+        oldKeptDuringTransfer = oldKeptDuringTransfer && test::ReadFileBytes(LocalDir + "/big.bin") == "old";
+        hiddenFileUsed = hiddenFileUsed || test::FileExists(LocalDir + "/.big.bin.part");
+    };
     EXPECT_EQ(act(*ftp, ftpDownload), "");
+    EXPECT_TRUE(oldKeptDuringTransfer);
+    EXPECT_TRUE(hiddenFileUsed);
+    EXPECT_FALSE(test::FileExists(LocalDir + "/.big.bin.part"));
+    EXPECT_EQ(std::filesystem::status(LocalDir + "/big.bin").permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     // The action returns only once the data connection and the file are closed.
     ASSERT_FALSE(Events.empty());
     EXPECT_EQ(Events.front(), "start");
