@@ -594,6 +594,13 @@ void TFTP::SetRemotePath(const std::string& path)
         PerformAction(actionChangeDirectory);
 }
 
+void TFTP::SetDataConnectionMode(TDataConnectionModes mode)
+{
+    m_dataMode = mode == dcPassive || mode == dcActive ? mode : dcDefault;
+    m_workingMode = m_dataMode == dcActive ? dcActive : dcPassive;
+    m_dataModeSettled = false;
+}
+
 void TFTP::SetTransferMode(TFTPTransferModes mode)
 {
     if (m_action != ftpIdle) {

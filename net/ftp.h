@@ -37,6 +37,12 @@ enum TFTPTransferModes : std::uint8_t { tmDefault = 0, tmASCII = 1, tmBinary = 2
 
 enum TPIDirections : std::uint8_t { pidCommand = 0, pidReply = 1, pidInfo = 2 };
 
+// Who opens the data connections. The values are those a site profile
+// stores. Default is passive; whichever mode a session starts with, when
+// its first data connection fails the session tries the other one once and
+// keeps the one that works.
+enum TDataConnectionModes : std::uint8_t { dcDefault = 0, dcPassive = 1, dcActive = 2 };
+
 class EFTP : public ECorvidBase {
 public:
     using ECorvidBase::ECorvidBase;
@@ -72,6 +78,14 @@ public:
 
     TFTPTransferModes TransferMode() const { return m_transferMode; }
     void SetTransferMode(TFTPTransferModes mode);
+
+    // The mode asked for (a profile's choice); any other value reads as
+    // Default. Setting it starts the choice afresh.
+    TDataConnectionModes DataConnectionMode() const { return m_dataMode; }
+    void SetDataConnectionMode(TDataConnectionModes mode);
+    // The mode the next data connection uses: dcPassive or dcActive; after
+    // the first data connection of a session, the one that worked.
+    TDataConnectionModes WorkingDataMode() const { return m_workingMode; }
 
     std::string User;
     std::string Password;
@@ -153,6 +167,10 @@ private:
     bool m_outOfStep = false;
     bool m_abortRequested = false;
     std::int64_t m_announcedSize = -1;
+    TDataConnectionModes m_dataMode = dcDefault;
+    TDataConnectionModes m_workingMode = dcPassive;
+    // The first data connection has worked: no more switching modes.
+    bool m_dataModeSettled = false;
 };
 
 } // namespace plover
