@@ -76,8 +76,27 @@ void CDataInterface::removeDownload()
     m_downloadName.clear();
 }
 
-void CDataInterface::FireConnected(int)
+int CDataInterface::ConnectTo(std::uint32_t address, std::uint16_t port)
 {
+    CloseListener();
+    if (Socket() != INVALID_SOCKET)
+        CloseConnection(FD_CLOSE);  // a connection left over from before
+    m_connectResult = 0;
+    QuietErrors quiet(*this);
+    SetRemoteAddress(address);
+    SetRemotePort(port);
+    if (LastError == 0)
+        SetConnected(true);
+    return LastError;
+}
+
+void CDataInterface::FireConnected(int result)
+{
+    // A passive connect that failed: no transfer begins.
+    if (result != 0) {
+        m_connectResult = result;
+        return;
+    }
     m_byteCount = 0;
     m_fileOffset = 0;
     int code = 0;

@@ -8,9 +8,9 @@
 // complete. ASCII transfers convert line ends; binary ones move the bytes
 // as they are.
 //
-// How the connection comes about is its base's business (today: the server
-// connects to our listener, active mode); the transfer starts at
-// FireConnected whichever way it was made.
+// The connection comes about either way: the server connects to our
+// listener (active mode) or we connect to the port it names (passive mode);
+// the transfer starts at FireConnected whichever way it was made.
 #pragma once
 
 #include "net/filestream.h"
@@ -53,6 +53,14 @@ public:
     // the send's error. didWork is set when bytes went out.
     [[nodiscard]] int PumpUpload(bool& didWork);
 
+    // Passive mode: opens the data connection to the server's address and
+    // port. 0, or the socket layer's error; the outcome of the connect
+    // itself is ConnectResult once Connecting() is over.
+    [[nodiscard]] int ConnectTo(std::uint32_t address, std::uint16_t port);
+    bool Connecting() const { return Socket() != INVALID_SOCKET && !Connected(); }
+    // The error a refused or failed connect reported, 0 otherwise.
+    int ConnectResult() const { return m_connectResult; }
+
     // True while a listener waits or a data connection is open.
     bool Busy() const { return Listening() || Socket() != INVALID_SOCKET; }
     // Ends whatever is under way: listener, data connection, local file (a
@@ -89,6 +97,7 @@ private:
 
     TTransferKind m_kind = tkNone;
     std::int64_t m_byteCount = 0;
+    int m_connectResult = 0;
     CFileStream m_file;
     // The hidden file a download is written to, until FinishDownload.
     std::string m_downloadName;

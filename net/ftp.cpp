@@ -82,6 +82,60 @@ std::int64_t AnnouncedSize(const std::string& reply)
     return size;
 }
 
+std::optional<std::uint16_t> PassivePort(const std::string& reply)
+{
+    if (reply.compare(0, 3, "229") == 0) {
+        // (<d><d><d>port<d>), the delimiter being any printable character.
+        const std::size_t open = reply.find('(');
+        if (open == std::string::npos || open + 4 >= reply.size())
+            return std::nullopt;
+        const char d = reply[open + 1];
+        if (reply[open + 2] != d || reply[open + 3] != d)
+            return std::nullopt;
+        unsigned port = 0;
+        std::size_t i = open + 4;
+        for (; i < reply.size() && isDigit(reply[i]) && port <= 65535; ++i)
+            port = port * 10 + static_cast<unsigned>(reply[i] - '0');
+        if (i == open + 4 || i >= reply.size() || reply[i] != d || port == 0 || port > 65535)
+            return std::nullopt;
+        return static_cast<std::uint16_t>(port);
+    }
+    if (reply.compare(0, 3, "227") == 0) {
+        // Six numbers separated by commas, wherever they stand after the code.
+        for (std::size_t start = 3; start < reply.size(); ++start) {
+            if (!isDigit(reply[start]))
+                continue;
+            unsigned numbers[6];
+            std::size_t i = start;
+            int n = 0;
+            for (; n < 6; ++n) {
+                unsigned v = 0;
+                const std::size_t begin = i;
+                while (i < reply.size() && isDigit(reply[i]) && v <= 255)
+                    v = v * 10 + static_cast<unsigned>(reply[i++] - '0');
+                if (i == begin || v > 255)
+                    break;
+                numbers[n] = v;
+                if (n < 5) {
+                    if (i >= reply.size() || reply[i] != ',')
+                        break;
+                    ++i;
+                }
+            }
+            if (n == 6) {
+                const unsigned port = numbers[4] * 256 + numbers[5];
+                if (port == 0)
+                    return std::nullopt;
+                return static_cast<std::uint16_t>(port);
+            }
+            // Not here: go on after this run of digits.
+            while (start + 1 < reply.size() && isDigit(reply[start + 1]))
+                ++start;
+        }
+    }
+    return std::nullopt;
+}
+
 std::optional<std::string> PathOfPwdReply(const std::string& reply)
 {
     std::size_t i = 3;
@@ -509,6 +563,75 @@ int TFTP::sendPort()
     return DoCommand("PORT", argument);
 }
 
+int TFTP::openPassive(bool& dataFailed)
+{
+    // RFC 2428's EPSV first; PASV when the server does not know it.
+    std::optional<std::uint16_t> port;
+    int code = DoCommand("EPSV");
+    if (code == 0)
+        port = PassivePort(ReplyLine());
+    if ((code == EngineError::ReplyFailed && LastErrorText.rfind('5', 0) == 0) || (code == 0 && !port)) {
+        code = DoCommand("PASV");
+        if (code == 0)
+            port = PassivePort(ReplyLine());
+    }
+    if (code == 0 && !port) {
+        LastErrorText = "The server's passive-mode reply names no port: " + ReplyLine();
+        code = EngineError::NoDataConnection;
+    }
+    if (code != 0) {
+        dataFailed = code == EngineError::ReplyFailed || code == EngineError::NoDataConnection;
+        return code;
+    }
+    trail(pidInfo, "Passive mode: opening the data connection to port " + std::to_string(*port) + ".");
+    if ((code = m_data->ConnectTo(RemoteAddress(), *port)) != 0) {
+        dataFailed = true;
+        LastErrorText = "Could not open the data connection: " + ErrorText(code);
+        return code;
+    }
+    code = WaitUntil([this] { return !m_data->Connecting(); }, false, true);
+    if (code == EngineError::TimedOut)
+        LastErrorText = "The data connection could not be opened within " + std::to_string(TimeOut()) + " seconds.";
+    if (code == 0 && m_data->ConnectResult() != 0) {
+        code = m_data->ConnectResult();
+        LastErrorText = "Could not open the data connection: " + ErrorText(code);
+    }
+    if (code != 0) {
+        // The control connection is in step: only the data side failed.
+        m_data->Abort();
+        dataFailed = code != EngineError::Interrupted && code != EngineError::ConnectionClosed;
+    }
+    return code;
+}
+
+int TFTP::transferOnce(const std::string& command, const std::string& argument, bool& dataFailed)
+{
+    dataFailed = false;
+    int code = 0;
+    if (m_workingMode == dcPassive) {
+        code = openPassive(dataFailed);
+    } else {
+        code = sendPort();
+        dataFailed = code == EngineError::ReplyFailed;  // PORT refused
+    }
+    if (code != 0)
+        return code;
+    code = DoCommand(command, argument);
+    // 425: the server could not open (or use) the data connection.
+    if (code == EngineError::ReplyFailed && LastErrorText.rfind("425", 0) == 0)
+        dataFailed = true;
+    // Active mode, and the server never connected back.
+    if (code == EngineError::TimedOut && m_workingMode == dcActive && m_data->Listening())
+        dataFailed = true;
+    // The action ends only once the data connection has closed, so the last
+    // bytes are in the file (and the file is closed) when the write returns.
+    if (code == 0)
+        code = waitForDataEnd();
+    if (code == EngineError::NoDataConnection)
+        dataFailed = true;
+    return code;
+}
+
 int TFTP::dataCommand(TTransferKind kind, const std::string& command, const std::string& argument)
 {
     if (hasLineBreak(argument)) {
@@ -517,13 +640,38 @@ int TFTP::dataCommand(TTransferKind kind, const std::string& command, const std:
     }
     m_data->SetTransferKind(kind);
     m_announcedSize = -1;
-    int code = sendPort();
-    if (code == 0)
-        code = DoCommand(command, argument);
-    // The action ends only once the data connection has closed, so the last
-    // bytes are in the file (and the file is closed) when the write returns.
-    if (code == 0)
-        code = waitForDataEnd();
+    bool dataFailed = false;
+    int code = transferOnce(command, argument, dataFailed);
+    if (dataFailed && !m_dataModeSettled && !m_abortRequested) {
+        // A session's first data connection failed in this mode: try the
+        // other one once, and keep whichever works.
+        const bool toActive = m_workingMode == dcPassive;
+        trail(pidInfo, std::string("The data connection failed in ") + (toActive ? "passive" : "active")
+                           + " mode (" + LastErrorText + "); trying " + (toActive ? "active" : "passive") + " mode.");
+        m_workingMode = toActive ? dcActive : dcPassive;
+        m_data->Abort();
+        (void)m_data->FinishDownload(false, LocalFile);
+        m_data->SetTransferKind(kind);
+        m_announcedSize = -1;
+        code = 0;
+        if (m_outOfStep) {
+            // The wait that ended left the control connection out of step.
+            m_outOfStep = false;
+            dropControlConnection("The connection's state is unknown; logging on again.");
+        }
+        if (!Connected()) {
+            const std::uint8_t action = m_action;
+            code = logon();
+            m_action = action;
+        }
+        if (code == 0)
+            code = transferOnce(command, argument, dataFailed);
+    }
+    if (code == 0 && !m_dataModeSettled) {
+        m_dataModeSettled = true;
+        trail(pidInfo, m_workingMode == dcPassive ? "Data connections work in passive mode."
+                                                  : "Data connections work in active mode.");
+    }
     // A local file that failed is the action's failure, whatever the server said.
     if (const auto& fileError = m_data->LastFileError();
         fileError && (code == 0 || code == EngineError::ReplyFailed)) {

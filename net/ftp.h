@@ -55,6 +55,11 @@ using TTransferDataEvent = std::function<void(QObject* sender, std::int64_t byte
 // The size a preliminary reply announces ("150 Opening ... (1234 bytes)."),
 // or -1 when it names none.
 [[nodiscard]] std::int64_t AnnouncedSize(const std::string& reply);
+// The port of a passive-mode reply: "229 ... (|||6446|)" (RFC 2428) or
+// "227 ... (h1,h2,h3,h4,p1,p2)". The address of a 227 is not returned:
+// the data connection goes to the control connection's peer, whatever a
+// server behind NAT (or a hostile one) announces.
+[[nodiscard]] std::optional<std::uint16_t> PassivePort(const std::string& reply);
 // The directory of a 257 reply: the quoted path (a doubled quote inside it
 // stands for one), else the first word when it begins with "/"; nothing
 // when the reply names no path.
@@ -141,8 +146,14 @@ private:
     [[nodiscard]] bool readAbortReply();
     [[nodiscard]] int printDirectory();
     [[nodiscard]] int upload();
-    // PORT, the data command, then the end of the data connection.
+    // The data connection, the data command, then the end of the data
+    // connection; on a session's first data connection, once more in the
+    // other mode when this one could not make it.
     [[nodiscard]] int dataCommand(TTransferKind kind, const std::string& command, const std::string& argument);
+    // One attempt in the working mode; dataFailed tells that the data
+    // connection itself could not be made.
+    [[nodiscard]] int transferOnce(const std::string& command, const std::string& argument, bool& dataFailed);
+    [[nodiscard]] int openPassive(bool& dataFailed);
     [[nodiscard]] int sendPort();
     [[nodiscard]] int waitForDataEnd();
     [[nodiscard]] int checkDownloadSize();

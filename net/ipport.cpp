@@ -143,6 +143,16 @@ void CIPPort::SetRemoteHost(const std::string& host)
         ReportError(code);
 }
 
+void CIPPort::SetRemoteAddress(std::uint32_t address)
+{
+    LastError = 0;
+    if (m_socket != INVALID_SOCKET) {
+        ReportError(EngineError::RemoteHostLocked);
+        return;
+    }
+    m_remoteAddress = address;
+}
+
 void CIPPort::SetRemotePort(std::uint16_t port)
 {
     LastError = 0;

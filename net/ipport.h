@@ -44,6 +44,9 @@ public:
     std::string RemoteHost() const;
     void SetRemoteHost(const std::string& host);
     std::uint32_t RemoteAddress() const { return m_remoteAddress; } // network byte order
+    // The address itself, as a connection already made knows it (101 while
+    // a socket exists).
+    void SetRemoteAddress(std::uint32_t address);
     std::uint16_t RemotePort() const { return m_remotePort; }
     void SetRemotePort(std::uint16_t port);
     std::uint16_t LocalPort() const { return m_localPort; }

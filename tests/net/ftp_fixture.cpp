@@ -32,6 +32,7 @@ std::unique_ptr<TFTP> FtpTest::makeClient(uint16_t port, const std::string& user
     ftp->User = user;
     ftp->Password = password;
     ftp->SetTransferMode(tmBinary);  // as a session does: files travel byte for byte
+    ftp->SetDataConnectionMode(Mode);
     ftp->OnFirePITrail = [this](QObject*, TPIDirections dir, const std::string& text) {
         const char* mark = dir == pidCommand ? "> " : dir == pidReply ? "< " : "* ";
         Trace.push_back(mark + text);

@@ -23,6 +23,10 @@ protected:
     // Writes an Action and returns "" or the EFTP message it raised.
     std::string act(TFTP& ftp, int action);
 
+    // The data-connection mode makeClient sets (scripted servers play
+    // active mode unless a test says otherwise).
+    TDataConnectionModes Mode = dcDefault;
+
     std::string ServerRoot;  // served by the pyftpdlib server
     std::string LocalDir;    // the client's files
 

@@ -17,6 +17,7 @@ namespace {
 
 class ScriptedFtpTest : public FtpTest {
 protected:
+    ScriptedFtpTest() { Mode = dcActive; }
     // Starts a server that plays the JSON steps.
     uint16_t serve(const std::string& steps)
     {
@@ -207,11 +208,18 @@ TEST_F(ScriptedFtpTest, NegativeReplyWithoutDataConnectionClosesTheListener)
 {
     uint16_t port = serve(std::string(R"([{"send": "220 Hi\r\n"},)") + logonSteps + R"(,
       {"reply": ["PORT", "200 PORT ok\r\n"]},
-      {"reply": ["RETR", "425 Can't open data connection\r\n"]}])");
+      {"reply": ["RETR", "425 Can't open data connection\r\n"]},
+      {"reply": ["EPSV", "502 EPSV not implemented\r\n"]},
+      {"reply": ["PASV", "502 PASV not implemented\r\n"]}])");
     ftp = makeClient(port);
     ftp->RemoteFile = "f";
     ftp->LocalFile = LocalDir + "/f";
-    EXPECT_EQ(act(*ftp, ftpDownload), "141: 425 Can't open data connection");
+    // The first data connection of the session tries the other mode too.
+    EXPECT_EQ(act(*ftp, ftpDownload), "141: 502 PASV not implemented");
+    EXPECT_NE(std::find(Trace.begin(), Trace.end(),
+                        "* The data connection failed in active mode (425 Can't open data connection); trying "
+                        "passive mode."),
+              Trace.end());
     EXPECT_FALSE(ftp->DataInterface().Listening());
     EXPECT_FALSE(FileExists(LocalDir + "/f"));
 }
@@ -220,13 +228,18 @@ TEST_F(ScriptedFtpTest, PositiveReplyWithoutDataConnectionDoesNotWaitForever)
 {
     uint16_t port = serve(std::string(R"([{"send": "220 Hi\r\n"},)") + logonSteps + R"(,
       {"reply": ["PORT", "200 PORT ok\r\n"]},
-      {"reply": ["RETR", "226 Nothing to send\r\n"]}])");
+      {"reply": ["RETR", "226 Nothing to send\r\n"]},
+      {"reply": ["EPSV", "502 EPSV not implemented\r\n"]},
+      {"reply": ["PASV", "502 PASV not implemented\r\n"]}])");
     ftp = makeClient(port);
     ftp->RemoteFile = "f";
     ftp->LocalFile = LocalDir + "/f";
     ftp->DataConnectTimeoutMs = 500;
-    std::string error = act(*ftp, ftpDownload);
-    EXPECT_EQ(error.rfind("146: ", 0), 0u) << error;
+    EXPECT_EQ(act(*ftp, ftpDownload), "141: 502 PASV not implemented");
+    EXPECT_NE(std::find(Trace.begin(), Trace.end(),
+                        "* The data connection failed in active mode (The server did not open the data "
+                        "connection.); trying passive mode."),
+              Trace.end());
     EXPECT_FALSE(ftp->DataInterface().Listening());
 }
 
@@ -504,6 +517,114 @@ TEST_F(ScriptedFtpTest, AsciiUploadsSendCRLF)
     EXPECT_EQ(LastCount, 7);  // progress counts the file's bytes
     const std::string t = transcript();
     EXPECT_NE(t.find("STOR t.txt\nDATA 9\n"), std::string::npos) << t;
+}
+
+// Passive mode: the client opens the data connection, to the control
+// connection's peer whatever address a 227 names.
+const char* const retrF = R"(
+      {"reply": ["RETR", "150 Opening BINARY mode data connection for f (3000 bytes).\r\n"]},
+      {"data_send_pattern": 3000},
+      {"data_close": true},
+      {"send": "226 Transfer complete.\r\n"})";
+
+std::string patternBytes(std::size_t n)
+{
+    std::string p(n, '\0');
+    for (std::size_t i = 0; i < n; ++i)
+        p[i] = static_cast<char>(i % 251);
+    return p;
+}
+
+TEST_F(ScriptedFtpTest, PassiveModeWithEpsvAndPasvFallback)
+{
+    uint16_t port = serve(std::string(R"([{"send": "220 Hi\r\n"},)") + logonSteps + R"(,
+      {"epsv": true}, {"data_accept": true},)" + retrF + R"(,
+      {"reply": ["EPSV", "500 EPSV not understood\r\n"]},
+      {"pasv": "10,1,2,3"}, {"data_accept": true},)" + retrF + "]");
+    Mode = dcDefault;
+    ftp = makeClient(port);
+    ftp->RemoteFile = "f";
+    ftp->LocalFile = LocalDir + "/f";
+    EXPECT_EQ(act(*ftp, ftpDownload), "");
+    EXPECT_EQ(ReadFileBytes(LocalDir + "/f"), patternBytes(3000));
+    EXPECT_EQ(ftp->WorkingDataMode(), dcPassive);
+    // The 227 names 10.1.2.3; the data connection still goes to the server.
+    EXPECT_EQ(act(*ftp, ftpDownload), "");
+    EXPECT_EQ(ReadFileBytes(LocalDir + "/f"), patternBytes(3000));
+    EXPECT_NE(std::find(Trace.begin(), Trace.end(), "* Data connections work in passive mode."), Trace.end());
+    EXPECT_EQ(transcript(), "USER user\nPASS password\nTYPE I\nEPSV\nRETR f\nEPSV\nPASV\nRETR f\n");
+}
+
+TEST_F(ScriptedFtpTest, PassiveRefusedFallsBackToActiveAndTheSessionKeepsIt)
+{
+    uint16_t port = serve(std::string(R"([{"send": "220 Hi\r\n"},)") + logonSteps + R"(,
+      {"reply": ["EPSV", "502 EPSV not implemented\r\n"]},
+      {"reply": ["PASV", "502 PASV not implemented\r\n"]},
+      {"reply": ["PORT", "200 PORT ok\r\n"]}, {"data_connect": true},)" + retrF + R"(,
+      {"reply": ["PORT", "200 PORT ok\r\n"]}, {"data_connect": true},)" + retrF + "]");
+    Mode = dcDefault;
+    ftp = makeClient(port);
+    ftp->RemoteFile = "f";
+    ftp->LocalFile = LocalDir + "/f";
+    EXPECT_EQ(act(*ftp, ftpDownload), "");
+    EXPECT_EQ(ftp->WorkingDataMode(), dcActive);
+    EXPECT_EQ(act(*ftp, ftpDownload), "");
+    EXPECT_EQ(ReadFileBytes(LocalDir + "/f"), patternBytes(3000));
+    const std::string t = transcript();
+    EXPECT_EQ(t.substr(0, t.find("PORT")), "USER user\nPASS password\nTYPE I\nEPSV\nPASV\n");
+    // One EPSV: the second download went active at once.
+    EXPECT_EQ(t.find("EPSV"), t.rfind("EPSV"));
+}
+
+TEST_F(ScriptedFtpTest, APassivePortNobodyListensOnFallsBackToActive)
+{
+    uint16_t port = serve(std::string(R"([{"send": "220 Hi\r\n"},)") + logonSteps + R"(,
+      {"epsv_closed": true},
+      {"reply": ["PORT", "200 PORT ok\r\n"]}, {"data_connect": true},)" + retrF + "]");
+    Mode = dcDefault;
+    ftp = makeClient(port);
+    ftp->RemoteFile = "f";
+    ftp->LocalFile = LocalDir + "/f";
+    EXPECT_EQ(act(*ftp, ftpDownload), "");
+    EXPECT_EQ(ReadFileBytes(LocalDir + "/f"), patternBytes(3000));
+    EXPECT_EQ(ftp->WorkingDataMode(), dcActive);
+}
+
+TEST_F(ScriptedFtpTest, ActiveRefusedFallsBackToPassive)
+{
+    uint16_t port = serve(std::string(R"([{"send": "220 Hi\r\n"},)") + logonSteps + R"(,
+      {"reply": ["PORT", "500 PORT not allowed\r\n"]},
+      {"epsv": true}, {"data_accept": true},)" + retrF + R"(,
+      {"epsv": true}, {"data_accept": true},)" + retrF + "]");
+    ftp = makeClient(port);  // active
+    ftp->RemoteFile = "f";
+    ftp->LocalFile = LocalDir + "/f";
+    EXPECT_EQ(act(*ftp, ftpDownload), "");
+    EXPECT_EQ(ftp->WorkingDataMode(), dcPassive);
+    EXPECT_EQ(act(*ftp, ftpDownload), "");
+    EXPECT_EQ(transcript().find("PORT", 40), std::string::npos);  // PORT once, at the start
+}
+
+// Behind NAT the server's connection back never arrives: after the
+// time-out the session logs on again and goes passive.
+TEST_F(ScriptedFtpTest, AServerThatNeverConnectsBackMakesActiveFallBackToPassive)
+{
+    uint16_t port = serve(std::string(R"([{"send": "220 Hi\r\n"},)") + logonSteps + R"(,
+      {"reply": ["PORT", "200 PORT ok\r\n"]},
+      {"expect": "RETR"},
+      {"wait_eof": 10},
+      {"accept": true},
+      {"send": "220 Again\r\n"},)" + logonSteps + R"(,
+      {"epsv": true}, {"data_accept": true},)" + retrF + "]");
+    ftp = makeClient(port);  // active
+    ftp->SetTimeOut(2);
+    ftp->RemoteFile = "f";
+    ftp->LocalFile = LocalDir + "/f";
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(act(*ftp, ftpDownload), "");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(8));
+    EXPECT_EQ(ReadFileBytes(LocalDir + "/f"), patternBytes(3000));
+    EXPECT_EQ(ftp->WorkingDataMode(), dcPassive);
 }
 
 TEST_F(FtpTest, RefusedConnectionFiresOnError142AndFailsTheLogon)

@@ -157,7 +157,7 @@ TEST_F(FtpServerTest, DownloadToFileFiresTheTransferEventsInOrder)
     EXPECT_TRUE(sameBytes(test::ReadFileBytes(LocalDir + "/big.bin"), content));
     auto sent = commandsSent();
     ASSERT_GE(sent.size(), 2u);
-    EXPECT_EQ(sent[sent.size() - 2].rfind("PORT 127,0,0,1,", 0), 0u);
+    EXPECT_EQ(sent[sent.size() - 2], "EPSV");  // passive by default
     EXPECT_EQ(sent.back(), "RETR big.bin");
 }
 
@@ -242,6 +242,40 @@ TEST_F(FtpServerTest, UploadsIncludingAnEmptyFileArriveByteForByte)
     EXPECT_TRUE(test::FileExists(ServerRoot + "/empty"));
     EXPECT_EQ(test::ReadFileBytes(ServerRoot + "/empty"), "");
     EXPECT_EQ(Events, (std::vector<std::string>{"start", "end"}));
+}
+
+// Both modes against the real server: the same bytes both ways, and a listing.
+TEST_F(FtpServerTest, ActiveAndPassiveModesMoveTheSameBytes)
+{
+    const std::string content = randomBytes(2 * 1024 * 1024 + 5, 4);
+    test::WriteFileBytes(LocalDir + "/up.bin", content);
+    for (TDataConnectionModes mode : {dcPassive, dcActive}) {
+        SCOPED_TRACE(mode == dcPassive ? "passive" : "active");
+        Mode = mode;
+        Trace.clear();
+        DirLines.clear();
+        auto ftp = makeClient(server->Port());
+        ftp->LocalFile = LocalDir + "/up.bin";
+        ftp->RemoteFile = "up.bin";
+        ASSERT_EQ(act(*ftp, ftpUpload), "");
+        ftp->LocalFile = LocalDir + "/down.bin";
+        ASSERT_EQ(act(*ftp, ftpDownload), "");
+        EXPECT_TRUE(sameBytes(test::ReadFileBytes(LocalDir + "/down.bin"), content));
+        ftp->RemoteFile.clear();
+        ASSERT_EQ(act(*ftp, ftpListDirectoryLong), "");
+        EXPECT_TRUE(std::any_of(DirLines.begin(), DirLines.end(),
+                                [](const std::string& l) { return l.find("up.bin") != std::string::npos; }));
+        EXPECT_EQ(ftp->WorkingDataMode(), mode);
+        // Each of the three data commands was prepared in that mode only.
+        const auto sent = commandsSent();
+        const std::string prepare = mode == dcPassive ? "EPSV" : "PORT ";
+        const std::string other = mode == dcPassive ? "PORT " : "EPSV";
+        auto count = [&](const std::string& start) {
+            return std::count_if(sent.begin(), sent.end(), [&](const std::string& c) { return c.rfind(start, 0) == 0; });
+        };
+        EXPECT_EQ(count(prepare), 3);
+        EXPECT_EQ(count(other), 0);
+    }
 }
 
 TEST_F(FtpServerTest, UploadOfAMissingOrUnnamedFileFailsBeforeAnyDataCommand)

@@ -12,6 +12,11 @@ steps, each a one-key object:
   {"expect": "USER"}             read one command line (it goes to the transcript)
   {"reply": ["USER", "331 Password\\r\\n"]}  expect a command, then send text
   {"data_connect": true}         connect to the address of the last PORT command
+  {"epsv": true}                 read a command (EPSV), listen for data on a free port of
+                                 127.0.0.1 and answer "229 ... (|||port|)"
+  {"pasv": "10,1,2,3"}           the same for PASV, announcing that address in the 227
+  {"epsv_closed": true}          read a command and answer 229 with a port nobody listens on
+  {"data_accept": true}          take the client's data connection on that listener
   {"data_send": "text"}          send text on the data connection
   {"data_send_zeros": 100000}    send that many zero bytes on the data connection
   {"data_send_pattern": 100000}  send that many bytes of the pattern 0, 1, ... 250, 0, ...
@@ -47,6 +52,7 @@ class Session:
         self.buf = b""
         self.transcript = transcript
         self.data = None
+        self.data_listener = None
         self.port_addr = None
 
     def record(self, text):
@@ -101,6 +107,25 @@ class Session:
             self.listener.settimeout(30)
             self.conn, _ = self.listener.accept()
             self.buf = b""
+        elif kind in ("epsv", "pasv", "epsv_closed"):
+            self.read_line()
+            self.data_listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+            self.data_listener.bind(("127.0.0.1", 0))
+            port = self.data_listener.getsockname()[1]
+            if kind == "epsv_closed":
+                self.data_listener.close()
+                self.data_listener = None
+            else:
+                self.data_listener.listen(1)
+            if kind == "pasv":
+                self.send("227 Entering Passive Mode (%s,%d,%d).\r\n" % (arg, port // 256, port % 256))
+            else:
+                self.send("229 Entering Extended Passive Mode (|||%d|)\r\n" % port)
+        elif kind == "data_accept":
+            self.data_listener.settimeout(10)
+            self.data, _ = self.data_listener.accept()
+            self.data_listener.close()
+            self.data_listener = None
         elif kind == "data_send_pattern":
             self.data.sendall(pattern(arg))
         elif kind == "data_connect":
