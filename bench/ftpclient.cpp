@@ -1,6 +1,8 @@
 // Moves one file with TFTP, for the transfer benchmark (scripts/bench-ftp):
 //   ftpclient get|put HOST PORT USER PASSWORD REMOTE LOCAL
 // Prints "bytes seconds" of the transfer action alone (log-on excluded).
+// FTPCLIENT_MODE=active or passive chooses the data connections (default:
+// the client's default, passive).
 #include "net/ftp.h"
 
 #include <QCoreApplication>
@@ -38,6 +40,8 @@ int main(int argc, char** argv)
         ftp.User = argv[4];
         ftp.Password = argv[5];
         ftp.SetTransferMode(plover::tmBinary);
+        if (const char* m = std::getenv("FTPCLIENT_MODE"))
+            ftp.SetDataConnectionMode(std::string(m) == "active" ? plover::dcActive : plover::dcPassive);
         ftp.SetAction(plover::ftpLogon);
         ftp.RemoteFile = argv[6];
         ftp.LocalFile = argv[7];
