@@ -15,6 +15,16 @@ void TShortString::Set(std::string_view text)
     std::memcpy(Chars, cut.data(), cut.size());
 }
 
+TDataConnectionModes TFTPSiteRecord::DataConnectionMode() const
+{
+    return DataMode == dcPassive || DataMode == dcActive ? static_cast<TDataConnectionModes>(DataMode) : dcDefault;
+}
+
+void TFTPSiteRecord::SetDataConnectionMode(TDataConnectionModes mode)
+{
+    DataMode = mode == dcPassive || mode == dcActive ? mode : dcDefault;
+}
+
 TFTPSiteRecord MakeSiteRecord(std::string_view name, std::string_view server, std::string_view remoteDirectory,
                               std::string_view localDirectory, std::string_view user, std::string_view password)
 {

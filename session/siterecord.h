@@ -4,6 +4,8 @@
 // bounds into them, and app/ sits above session/.
 #pragma once
 
+#include "net/ftp.h"
+
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -34,7 +36,15 @@ struct TFTPSiteRecord {
     int32_t SessionWidth = -1;
     int32_t SessionHeight = -1;
     uint8_t ShowAllFiles = 0;  // 0 false, anything else true
-    uint8_t Padding[3] = {};
+    // Who opens the data connections, a TDataConnectionModes value kept in
+    // what was padding: files from older copies hold 0 here (Default), and
+    // older copies ignore the byte.
+    uint8_t DataMode = dcDefault;
+    uint8_t Padding[2] = {};
+
+    // A byte that is neither Passive nor Active reads as Default.
+    TDataConnectionModes DataConnectionMode() const;
+    void SetDataConnectionMode(TDataConnectionModes mode);
 };
 
 static_assert(sizeof(TShortString) == 256);
@@ -47,10 +57,12 @@ static_assert(offsetof(TFTPSiteRecord, Password) == 1280);
 static_assert(offsetof(TFTPSiteRecord, SessionLeft) == 1536);
 static_assert(offsetof(TFTPSiteRecord, SessionHeight) == 1548);
 static_assert(offsetof(TFTPSiteRecord, ShowAllFiles) == 1552);
+static_assert(offsetof(TFTPSiteRecord, DataMode) == 1553);
 // The record is read and written as raw bytes, whose integers are little-endian.
 static_assert(std::endian::native == std::endian::little);
 
-// A new profile: every text empty, bounds unset, ShowAllFiles false.
+// A new profile: the texts given, bounds unset, ShowAllFiles false, the
+// data connection Default.
 TFTPSiteRecord MakeSiteRecord(std::string_view name, std::string_view server, std::string_view remoteDirectory,
                               std::string_view localDirectory, std::string_view user, std::string_view password);
 

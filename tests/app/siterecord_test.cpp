@@ -36,6 +36,39 @@ TEST(SiteRecord, ByteLayoutMatchesTheFileFormat)
     EXPECT_EQ(b[1552], 1);
 }
 
+std::string bytesOf(const TFTPSiteRecord& r)
+{
+    return std::string(reinterpret_cast<const char*>(&r), sizeof r);
+}
+
+TEST(SiteRecord, DataConnectionModeIsByte1553AndOtherValuesReadAsDefault)
+{
+    TFTPSiteRecord r = MakeSiteRecord("Sun Site", "ftp.example.org", "/pub", "/home/me", "anonymous", "secret");
+    r.SessionHeight = 480;
+    r.ShowAllFiles = 1;
+    const std::string plain = bytesOf(r);
+    EXPECT_EQ(plain[1553], 0);  // what older copies wrote there
+    for (TDataConnectionModes mode : {dcPassive, dcActive}) {
+        TFTPSiteRecord m = r;
+        m.SetDataConnectionMode(mode);
+        std::string bytes = bytesOf(m);
+        EXPECT_EQ(static_cast<unsigned char>(bytes[1553]), mode);
+        bytes[1553] = 0;
+        EXPECT_EQ(bytes, plain) << "only byte 1553 differs, mode " << int(mode);
+    }
+    r.SetDataConnectionMode(dcActive);
+    r.SetDataConnectionMode(static_cast<TDataConnectionModes>(9));  // no such mode: stored as Default
+    EXPECT_EQ(bytesOf(r), plain);
+
+    for (unsigned char byte : {0, 3, 7, 128, 255}) {
+        std::string bytes = plain;
+        bytes[1553] = static_cast<char>(byte);
+        TFTPSiteRecord read;
+        std::memcpy(&read, bytes.data(), sizeof read);
+        EXPECT_EQ(read.DataConnectionMode(), dcDefault) << int(byte);
+    }
+}
+
 TEST(SiteRecord, TextsAreCutTo255BytesAtACharacterBoundary)
 {
     TShortString s;

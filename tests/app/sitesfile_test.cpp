@@ -90,6 +90,43 @@ TEST_F(SitesFileTest, RoundTripKeepsOrderEmptyAndDuplicateNames)
     EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
+TEST_F(SitesFileTest, DataConnectionModeRoundTripsAndOtherBytesReadAsDefault)
+{
+    TSiteList list;
+    const TDataConnectionModes modes[] = {dcDefault, dcPassive, dcActive};
+    for (TDataConnectionModes mode : modes) {
+        TFTPSiteRecord r = MakeSiteRecord("site", "server", "/r", "/l", "user", "pw");
+        r.SetDataConnectionMode(mode);
+        list.Add(r);
+    }
+    SaveSites(path(), list);
+    std::string bytes = test::ReadFileBytes(path());
+    ASSERT_EQ(bytes.size(), 3 * 1556u);
+    TSiteList back;
+    ASSERT_EQ(load(back), "");
+    ASSERT_EQ(back.Count(), 3);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(static_cast<unsigned char>(bytes[i * 1556 + 1553]), modes[i]) << i;
+        EXPECT_EQ(back.Object(i).DataConnectionMode(), modes[i]) << i;
+    }
+
+    // An older copy's record (0) and a byte no copy writes (7): both Default,
+    // the rest of each record as it was.
+    bytes[1556 + 1553] = 0;
+    bytes[2 * 1556 + 1553] = 7;
+    test::WriteFileBytes(path(), bytes);
+    TSiteList older;
+    ASSERT_EQ(load(older), "");
+    ASSERT_EQ(older.Count(), 3);
+    EXPECT_EQ(older.Object(1).DataConnectionMode(), dcDefault);
+    EXPECT_EQ(older.Object(2).DataConnectionMode(), dcDefault);
+    EXPECT_EQ(older.Object(2).UserName.Get(), "user");
+    EXPECT_EQ(older.Object(2).SessionWidth, -1);
+    // Saved again unchanged, the file keeps every byte, the unknown one too.
+    SaveSites(path(), older);
+    EXPECT_EQ(test::ReadFileBytes(path()), bytes);
+}
+
 TEST_F(SitesFileTest, FailedSaveKeepsTheOldFileByteForByte)
 {
     TSiteList list;
