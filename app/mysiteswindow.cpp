@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QScreen>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDragMoveEvent>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -164,6 +165,15 @@ void TMySitesWindow::buildControls()
     RemoteDirectoryEdit = labelledEdit(form, "RemoteDirectoryEdit", QStringLiteral("Remote Directory:"));
     BrowseButton = named(new QPushButton(QStringLiteral("Browse...")), "BrowseButton");
     LocalDirectoryEdit = labelledEdit(form, "LocalDirectoryEdit", QStringLiteral("Local Directory:"), BrowseButton);
+    // Each item carries its TDataConnectionModes value, the byte the profile stores.
+    DataModeCB = named(new QComboBox, "DataModeCB");
+    DataModeCB->addItem(QStringLiteral("Default"), int(dcDefault));
+    DataModeCB->addItem(QStringLiteral("Passive"), int(dcPassive));
+    DataModeCB->addItem(QStringLiteral("Active"), int(dcActive));
+    DataModeCB->setAccessibleName(QStringLiteral("Data connection"));
+    auto* dataModeLabel = named(new QLabel(QStringLiteral("&Data connection:")), "DataModeLabel");
+    dataModeLabel->setBuddy(DataModeCB);
+    form->addRow(dataModeLabel, DataModeCB);
     outer->addLayout(form);
     setCentralWidget(central);
 
@@ -231,6 +241,8 @@ void TMySitesWindow::buildControls()
     onEdit(PasswordEdit, &TMySitesWindow::FTPServerEditChange);
     onEdit(RemoteDirectoryEdit, &TMySitesWindow::RemoteDirectoryEditChange);
     onEdit(LocalDirectoryEdit, &TMySitesWindow::LocalDirectoryEditChange);
+    connect(DataModeCB, &QComboBox::currentIndexChanged, this, [this] { Guard([this] { DataModeCBChange(); }); });
+    DataModeCB->installEventFilter(this);
 
     auto onAction = [this](QAction* action, void (TMySitesWindow::*handler)()) {
         connect(action, &QAction::triggered, this, [this, handler] { Guard([this, handler] { (this->*handler)(); }); });
@@ -350,6 +362,17 @@ void TMySitesWindow::fillFields(const TFTPSiteRecord& r)
     LocalDirectoryEdit->setText(ToQ(r.LocalDirectory.Get()));
     UserNameEdit->setText(ToQ(r.UserName.Get()));
     PasswordEdit->setText(ToQ(r.Password.Get()));
+    setDataModeChoice(r.DataConnectionMode());
+}
+
+TDataConnectionModes TMySitesWindow::dataModeChoice() const
+{
+    return static_cast<TDataConnectionModes>(DataModeCB->currentData().toInt());
+}
+
+void TMySitesWindow::setDataModeChoice(TDataConnectionModes mode)
+{
+    DataModeCB->setCurrentIndex(DataModeCB->findData(int(mode)));
 }
 
 void TMySitesWindow::enableSelectionControls()
@@ -428,6 +451,7 @@ void TMySitesWindow::DoConnection(TFTPSiteRecord Site)
     if (!local.isEmpty() && QFileInfo(local).isDir())
         form->DirectoryListBox1->SetDirectory(local);
     ftp.SetTransferMode(tmBinary);
+    ftp.SetDataConnectionMode(Site.DataConnectionMode());
     ftp.RemoteFile.clear();
     ftp.User = Site.UserName.Get();
     ftp.Password = Site.Password.Get();
@@ -609,6 +633,12 @@ bool TMySitesWindow::eventFilter(QObject* watched, QEvent* event)
         default:
             return false;
         }
+    }
+    if (watched == DataModeCB && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)) {
+        if (event->type() == QEvent::FocusIn)
+            DataModeCBEnter();
+        else
+            FTPSiteNameEditExit();
     }
     if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
         const QLineEdit* edits[] = {FTPSiteNameEdit, FTPServerEdit, UserNameEdit, PasswordEdit, RemoteDirectoryEdit,

@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -101,12 +102,14 @@ public:
     void FTPServerEditChange();
     void RemoteDirectoryEditChange();
     void LocalDirectoryEditChange();
+    void DataModeCBChange();
     void FTPSiteNameEditEnter();
     void FTPServerEditEnter();
     void UserNameEditEnter();
     void PasswordEditEnter();
     void RemoteDirectoryEditEnter();
     void LocalDirectoryEditEnter();
+    void DataModeCBEnter();
     void FTPSiteNameEditExit();
     void TrayMenuPopup();
     void DesktopMenuClick(QAction* item);
@@ -120,7 +123,7 @@ public:
     void Paste1Click();
     void Contents1Click();
 
-    // The six fields as typed.
+    // The six fields as typed, and the data-connection choice.
     TSiteFields Fields() const;
     // The send-mail window arrives with its own component; until one is
     // given, the "Send Email" items are disabled.
@@ -165,6 +168,8 @@ public:
     QLineEdit* RemoteDirectoryEdit;
     QLineEdit* LocalDirectoryEdit;
     QPushButton* BrowseButton;
+    // Who opens the profile's data connections; edited and stored like the fields.
+    QComboBox* DataModeCB;
     QStatusBar* StatusBar1;
     QAction* ConnectMenuItem;
     QAction* SendEmail2;
@@ -179,13 +184,15 @@ public:
     TOvTrayIcon95* OvTrayIcon951;
     QTimer* Timer1;
 
-    static constexpr const char* FieldHints[6] = {
+    // The six fields' hints, then the data-connection choice's.
+    static constexpr const char* FieldHints[7] = {
         "Enter whatever you want to call this ftp site",
         "Enter the host name of the ftp server in the form ftp.example.org",
         "Enter your ftp user name. (Or click on Anonymous)",
         "Enter your ftp password. (Or click on Anonymous)",
         "Optional: Enter the default remote directory",
         "Optional: Enter the default local directory",
+        "Optional: Choose passive or active data connections",
     };
 
 protected:
@@ -196,6 +203,8 @@ private:
     void buildControls();
     void buildTray();
     void fillFields(const TFTPSiteRecord& record);
+    TDataConnectionModes dataModeChoice() const;
+    void setDataModeChoice(TDataConnectionModes mode);
     void enableSelectionControls();
     void setListEditingEnabled(bool enabled);
     // Selects a row without refilling the fields (the entry moved, its data did not).

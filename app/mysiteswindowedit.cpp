@@ -10,6 +10,7 @@
 #include "platform/guard.h"
 #include "platform/text.h"
 
+#include <QComboBox>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
@@ -29,7 +30,8 @@ bool TMySitesWindow::selected() const
 TSiteFields TMySitesWindow::Fields() const
 {
     return {FromQ(FTPSiteNameEdit->text()), FromQ(FTPServerEdit->text()), FromQ(RemoteDirectoryEdit->text()),
-            FromQ(LocalDirectoryEdit->text()), FromQ(UserNameEdit->text()), FromQ(PasswordEdit->text())};
+            FromQ(LocalDirectoryEdit->text()), FromQ(UserNameEdit->text()), FromQ(PasswordEdit->text()),
+            dataModeChoice()};
 }
 
 void TMySitesWindow::setListEditingEnabled(bool enabled)
@@ -161,6 +163,7 @@ void TMySitesWindow::ChangeButtonClick()
     site.LocalDirectory = edited.LocalDirectory;
     site.UserName = edited.UserName;
     site.Password = edited.Password;
+    site.SetDataConnectionMode(edited.DataConnectionMode());
     // No uniqueness check: a rename to an existing name leaves two entries,
     // and the selection moves to the first of them.
     m_sites.SetName(i, edited.FTPSiteName.Get());
@@ -183,6 +186,7 @@ void TMySitesWindow::DeleteFTPProfileClick()
         for (QLineEdit* edit : {FTPSiteNameEdit, FTPServerEdit, RemoteDirectoryEdit, LocalDirectoryEdit, UserNameEdit,
                                 PasswordEdit})
             edit->clear();
+        setDataModeChoice(dcDefault);
         setListEditingEnabled(false);
         ChangeButton->setEnabled(false);
         return;
@@ -221,6 +225,12 @@ void TMySitesWindow::LocalDirectoryEditChange()
         ChangeButton->setEnabled(true);
 }
 
+void TMySitesWindow::DataModeCBChange()
+{
+    if (selected())
+        ChangeButton->setEnabled(true);
+}
+
 void TMySitesWindow::showFieldHint(int field)
 {
     StatusBar1->showMessage(QString::fromUtf8(FieldHints[field]));
@@ -232,6 +242,7 @@ void TMySitesWindow::UserNameEditEnter() { showFieldHint(2); }
 void TMySitesWindow::PasswordEditEnter() { showFieldHint(3); }
 void TMySitesWindow::RemoteDirectoryEditEnter() { showFieldHint(4); }
 void TMySitesWindow::LocalDirectoryEditEnter() { showFieldHint(5); }
+void TMySitesWindow::DataModeCBEnter() { showFieldHint(6); }
 
 void TMySitesWindow::FTPSiteNameEditExit()
 {

@@ -19,7 +19,9 @@ bool ConnectAllowed(std::string_view server)
 
 TFTPSiteRecord RecordFromFields(const TSiteFields& f)
 {
-    return MakeSiteRecord(f.Name, f.Server, f.RemoteDirectory, f.LocalDirectory, f.UserName, f.Password);
+    TFTPSiteRecord r = MakeSiteRecord(f.Name, f.Server, f.RemoteDirectory, f.LocalDirectory, f.UserName, f.Password);
+    r.SetDataConnectionMode(f.DataMode);
+    return r;
 }
 
 TFTPSiteRecord ConnectRecord(const TFTPSiteRecord* selected, const TSiteFields& fields)

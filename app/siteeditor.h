@@ -12,7 +12,7 @@
 
 namespace plover {
 
-// The six edit fields of the site manager.
+// The six edit fields of the site manager, and its data-connection choice.
 struct TSiteFields {
     std::string Name;
     std::string Server;
@@ -20,6 +20,7 @@ struct TSiteFields {
     std::string LocalDirectory;
     std::string UserName;
     std::string Password;
+    TDataConnectionModes DataMode = dcDefault;
 };
 
 // Fixed e-mail-shaped passwords for anonymous log-ins: the one Anonymous
@@ -36,7 +37,7 @@ bool ChangeAllowedForName(std::string_view name, bool selected);
 // Connect: a server is given.
 bool ConnectAllowed(std::string_view server);
 
-// A new profile from the fields, each cut to 255 bytes; bounds unset.
+// A new profile from the fields, each text cut to 255 bytes; bounds unset.
 TFTPSiteRecord RecordFromFields(const TSiteFields& fields);
 
 // The record Connect hands to DoConnection: the selected profile's session

@@ -176,6 +176,24 @@ TEST_F(DoConnectionTest, EverySessionConnectionTakesTheTimeOutSetting)
     EXPECT_TRUE(Messages.empty()) << Messages.front();
 }
 
+TEST_F(DoConnectionTest, TheSessionAsksForTheProfilesDataConnectionMode)
+{
+    open({site("/")});
+    const struct { std::uint8_t byte; TDataConnectionModes mode; } cases[] = {
+        {dcActive, dcActive}, {dcPassive, dcPassive}, {dcDefault, dcDefault}, {7, dcDefault},
+    };
+    for (const auto& c : cases) {
+        TFTPSiteRecord s = site("/");
+        s.DataMode = c.byte;
+        w->DoConnection(s);
+        ASSERT_TRUE(w->LastSession()) << int(c.byte);
+        EXPECT_EQ(w->LastSession()->FTP1->DataConnectionMode(), c.mode) << int(c.byte);
+        // Asked for before the log-on: the listing's data connection worked.
+        EXPECT_EQ(rowNames(*w->LastSession()), (std::vector<std::string>{"pub", "readme.txt"})) << int(c.byte);
+    }
+    EXPECT_TRUE(Messages.empty()) << Messages.front();
+}
+
 TEST_F(DoConnectionTest, RememberedBoundsOutsideTheirRangesKeepTheDesign)
 {
     TFTPSiteRecord s = site("/");

@@ -13,18 +13,23 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QToolButton>
+#include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <map>
 
 using namespace plover;
 
@@ -55,9 +60,16 @@ protected:
     // A window loaded with the named profiles (server "server-<name>").
     void open(std::initializer_list<const char*> names, int index = 0)
     {
-        TSiteList list;
+        std::vector<TFTPSiteRecord> records;
         for (const char* n : names)
-            list.Add(MakeSiteRecord(n, std::string("server-") + n, "/r", "/l", "user-" + std::string(n), "pw"));
+            records.push_back(MakeSiteRecord(n, std::string("server-") + n, "/r", "/l", "user-" + std::string(n), "pw"));
+        open(records, index);
+    }
+    void open(const std::vector<TFTPSiteRecord>& records, int index)
+    {
+        TSiteList list;
+        for (const TFTPSiteRecord& r : records)
+            list.Add(r);
         SaveSites(DataDir() + "/sites.dat", list);
         test::WriteFileBytes(SettingsFilePath(), "[MainForm]\nIndex=" + std::to_string(index) + "\n");
         w = std::make_unique<ObservedSitesWindow>();
@@ -388,6 +400,143 @@ TEST_F(SiteManagerTest, EnterInTheListConnectsEvenWithoutAServer)
     w->FTPSitesLBKeyPress(other);
     EXPECT_EQ(other, 'a');
     EXPECT_EQ(w->Connections.size(), 1u);
+}
+
+// ---- the data-connection choice ----
+
+TEST_F(SiteManagerTest, DataConnectionChoiceIsALabelledRowOfTheForm)
+{
+    open({"Alpha"}, 0);
+    auto* cb = w->findChild<QComboBox*>("DataModeCB");
+    ASSERT_NE(cb, nullptr);
+    ASSERT_EQ(cb->count(), 3);
+    EXPECT_EQ(cb->itemText(0), "Default");
+    EXPECT_EQ(cb->itemText(1), "Passive");
+    EXPECT_EQ(cb->itemText(2), "Active");
+    EXPECT_FALSE(cb->accessibleName().isEmpty());
+    QLabel* label = nullptr;
+    for (QLabel* l : w->findChildren<QLabel*>())
+        if (l->buddy() == cb)
+            label = l;
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->text(), "&Data connection:");
+
+    // Its accelerator is the only one on that letter in the window and its menu bar.
+    std::map<int, std::vector<QString>> mnemonics;
+    auto note = [&](const QString& text) {
+        const QKeySequence key = QKeySequence::mnemonic(text);
+        if (!key.isEmpty())
+            mnemonics[key[0].toCombined()].push_back(text);
+    };
+    for (QLabel* l : w->findChildren<QLabel*>())
+        note(l->text());
+    for (QAbstractButton* b : w->findChildren<QAbstractButton*>())
+        note(b->text());
+    for (QAction* a : w->menuBar()->actions())
+        note(a->text());
+    const auto d = mnemonics.find(QKeySequence::mnemonic(label->text())[0].toCombined());
+    ASSERT_NE(d, mnemonics.end());
+    EXPECT_EQ(d->second.size(), 1u);
+    for (const auto& [key, texts] : mnemonics)
+        EXPECT_EQ(texts.size(), 1u) << texts.front().toStdString();
+
+    // A row of the form: caption and field in the columns of the others,
+    // below the last field and inside the window.
+    QLabel* localLabel = nullptr;
+    for (QLabel* l : w->findChildren<QLabel*>())
+        if (l->buddy() == w->LocalDirectoryEdit)
+            localLabel = l;
+    ASSERT_NE(localLabel, nullptr);
+    w->show();
+    EXPECT_EQ(label->x(), localLabel->x());
+    EXPECT_EQ(cb->x(), w->LocalDirectoryEdit->x());
+    EXPECT_GT(cb->y(), w->BrowseButton->geometry().bottom());
+    EXPECT_LE(std::abs(label->geometry().center().y() - cb->geometry().center().y()), 2);
+    EXPECT_LE(cb->geometry().right(), w->BrowseButton->geometry().right());
+    EXPECT_LE(cb->geometry().bottom(), cb->parentWidget()->height());
+    EXPECT_GE(label->width(), label->sizeHint().width());  // the caption is not cut
+}
+
+TEST_F(SiteManagerTest, DataConnectionChoiceIsFilledAndStoredWithTheFields)
+{
+    std::vector<TFTPSiteRecord> records;
+    for (const char* n : {"Alpha", "Beta"})
+        records.push_back(MakeSiteRecord(n, std::string("server-") + n, "/r", "/l", "user", "pw"));
+    records[1].SetDataConnectionMode(dcActive);
+    open(records, 1);
+    QComboBox* cb = w->DataModeCB;
+    EXPECT_EQ(cb->currentText(), "Active");
+    w->FTPSitesLB->setCurrentRow(0);
+    EXPECT_EQ(cb->currentText(), "Default");
+
+    // Changing the choice turns Change on, with a selection only.
+    w->ChangeButton->setEnabled(false);
+    cb->setCurrentIndex(1);
+    EXPECT_TRUE(w->ChangeButton->isEnabled());
+    // Not stored until Change: selecting away and back shows the stored mode.
+    w->FTPSitesLB->setCurrentRow(1);
+    w->FTPSitesLB->setCurrentRow(0);
+    EXPECT_EQ(cb->currentText(), "Default");
+    EXPECT_EQ(w->Sites().Object(0).DataConnectionMode(), dcDefault);
+    cb->setCurrentText("Passive");
+    w->ChangeButton->click();
+    EXPECT_EQ(w->Sites().Object(0).DataConnectionMode(), dcPassive);
+    EXPECT_EQ(w->Sites().Object(1).DataConnectionMode(), dcActive);
+
+    // Connect takes the choice as shown; the double-click the stored profile.
+    w->FTPSitesLB->setCurrentRow(1);
+    cb->setCurrentText("Default");
+    w->ConnectButton->click();
+    w->FTPSitesLBDblClick();
+    ASSERT_EQ(w->Connections.size(), 2u);
+    EXPECT_EQ(w->Connections[0].DataConnectionMode(), dcDefault);
+    EXPECT_EQ(w->Connections[1].DataConnectionMode(), dcActive);
+
+    // Add stores it with the new profile.
+    w->FTPSiteNameEdit->setText("Gamma");
+    cb->setCurrentText("Active");
+    w->AddButton->click();
+    ASSERT_EQ(w->Sites().Count(), 3);
+    EXPECT_EQ(w->Sites().Object(2).DataConnectionMode(), dcActive);
+
+    // Deleting every profile clears the choice with the fields.
+    w->FTPSitesLB->setCurrentRow(0);
+    for (int i = 0; i < 3; ++i)
+        w->DeleteFTPProfileClick();
+    ASSERT_EQ(w->Sites().Count(), 0);
+    EXPECT_EQ(cb->currentText(), "Default");
+    cb->setCurrentText("Passive");
+    EXPECT_FALSE(w->ChangeButton->isEnabled());
+
+    // Its hint follows the focus like the fields'.
+    QFocusEvent in(QEvent::FocusIn, Qt::TabFocusReason);
+    QApplication::sendEvent(cb, &in);
+    EXPECT_EQ(w->StatusBar1->currentMessage().toStdString(), TMySitesWindow::FieldHints[6]);
+    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+    QApplication::sendEvent(cb, &out);
+    EXPECT_EQ(w->StatusBar1->currentMessage(), QString());
+}
+
+TEST_F(SiteManagerTest, DataConnectionChoiceSurvivesExitAndRestart)
+{
+    open({"Alpha", "Beta"}, 0);
+    w->FTPSitesLB->setCurrentRow(1);
+    w->DataModeCB->setCurrentText("Active");
+    w->ChangeButton->click();
+    w->Exit1Click();
+    ASSERT_EQ(terminated, 1);
+    const std::string bytes = test::ReadFileBytes(DataDir() + "/sites.dat");
+    ASSERT_EQ(bytes.size(), 2 * 1556u);
+    EXPECT_EQ(bytes[1553], dcDefault);
+    EXPECT_EQ(bytes[1556 + 1553], dcActive);
+
+    w = std::make_unique<ObservedSitesWindow>();
+    w->OnTerminate = [] {};
+    w->FormCreate();
+    ASSERT_EQ(w->SelectedIndex(), 1);
+    EXPECT_EQ(w->DataModeCB->currentText(), "Active");
+    w->FTPSitesLB->setCurrentRow(0);
+    EXPECT_EQ(w->DataModeCB->currentText(), "Default");
 }
 
 TEST_F(SiteManagerTest, AnonymousFillsUserAndPlaceholder)
