@@ -585,6 +585,9 @@ void TFTPForm::SpawnButtonClick()
     site.SessionWidth = b.Width;
     site.SessionHeight = b.Height;
     site.ShowAllFiles = ShowAllfilesMenu->isChecked() ? 1 : 0;
+    // The mode this session's data connections use (the one that worked,
+    // once one has), so the new session does not fail over again.
+    site.SetDataConnectionMode(FTP1->WorkingDataMode());
     m_siteManager.DoConnection(site);
 }
 

@@ -472,6 +472,27 @@ TEST_F(FTPFormTest, NewSessionPassesHostWithPortDirectoriesAndMovedBounds)
     EXPECT_EQ(s.ShowAllFiles, 1);
 }
 
+TEST_F(FTPFormTest, NewSessionStartsWithTheDataModeAtWork)
+{
+    startServer();
+    logOn();
+    ASSERT_FALSE(form->RemoteRows().empty());  // a data connection was made
+    // The profile asked for nothing: the new session is told the mode that
+    // is in use, not "Default", so it does not search again.
+    ASSERT_EQ(form->FTP1->DataConnectionMode(), dcDefault);
+    form->New1->trigger();
+    ASSERT_EQ(sites.Connections.size(), 1u);
+    EXPECT_EQ(sites.Connections[0].DataConnectionMode(), form->FTP1->WorkingDataMode());
+    EXPECT_EQ(sites.Connections[0].DataConnectionMode(), dcPassive);
+
+    form->FTP1->SetDataConnectionMode(dcActive);
+    form->ChangeDirectory("/docs");
+    ASSERT_EQ(names(), (std::vector<std::string>{"guide.txt", "inner"}));
+    form->SpawnButton->click();
+    ASSERT_EQ(sites.Connections.size(), 2u);
+    EXPECT_EQ(sites.Connections[1].DataConnectionMode(), dcActive);
+}
+
 TEST_F(FTPFormTest, ClosingStoresBoundsLogsOffAndFreesTheWindow)
 {
     startServer();
