@@ -188,7 +188,7 @@ TEST_F(DoConnectionTest, TheSessionAsksForTheProfilesDataConnectionMode)
         w->DoConnection(s);
         ASSERT_TRUE(w->LastSession()) << int(c.byte);
         EXPECT_EQ(w->LastSession()->FTP1->DataConnectionMode(), c.mode) << int(c.byte);
-        // Asked for before the log-on: the listing's data connection worked.
+        // And the session lists the server in that mode.
         EXPECT_EQ(rowNames(*w->LastSession()), (std::vector<std::string>{"pub", "readme.txt"})) << int(c.byte);
     }
     EXPECT_TRUE(Messages.empty()) << Messages.front();
