@@ -76,15 +76,15 @@ void CDataInterface::removeDownload()
     m_downloadName.clear();
 }
 
-int CDataInterface::ConnectTo(std::uint32_t address, std::uint16_t port)
+int CDataInterface::ConnectTo(const NetAddress& server)
 {
     CloseListener();
     if (Socket() != INVALID_SOCKET)
         CloseConnection(FD_CLOSE);  // a connection left over from before
     m_connectResult = 0;
     QuietErrors quiet(*this);
-    SetRemoteAddress(address);
-    SetRemotePort(port);
+    SetRemoteNetAddress(server);
+    SetRemotePort(server.Port());
     if (LastError == 0)
         SetConnected(true);
     return LastError;

@@ -56,7 +56,7 @@ public:
     // Passive mode: opens the data connection to the server's address and
     // port. 0, or the socket layer's error; the outcome of the connect
     // itself is ConnectResult once Connecting() is over.
-    [[nodiscard]] int ConnectTo(std::uint32_t address, std::uint16_t port);
+    [[nodiscard]] int ConnectTo(const NetAddress& server);
     bool Connecting() const { return Socket() != INVALID_SOCKET && !Connected(); }
     // The error a refused or failed connect reported, 0 otherwise.
     int ConnectResult() const { return m_connectResult; }

@@ -551,16 +551,22 @@ int TFTP::upload()
 
 int TFTP::sendPort()
 {
-    sockaddr_in control{};
-    int length = sizeof control;
-    if (Ws.getsockname(Socket(), reinterpret_cast<sockaddr*>(&control), &length) != 0)
+    // The address the server reaches us through: the control connection's.
+    const NetAddress control = LocalNetAddress();
+    if (!control.IsValid())
         return Ws.WSAGetLastError();
-    if (const int code = m_data->ListenForData(0, control.sin_addr.s_addr))
+    NetAddress local = control;
+    local.SetPort(0);
+    if (const int code = m_data->ListenForData(local))
         return code;
-    std::string argument;
-    if (const int code = m_data->MakePortArgument(Socket(), argument))
-        return code;
-    return DoCommand("PORT", argument);
+    const std::uint16_t port = m_data->ListenPort();
+    if (port == 0)
+        return Ws.WSAGetLastError();
+    trail(pidInfo, "Active mode: the server is to connect to port " + std::to_string(port) + ".");
+    // PORT cannot carry an IPv6 address; EPRT (RFC 2428) can.
+    if (control.IsIPv6())
+        return DoCommand("EPRT", FormatEprtArgument(control, port));
+    return DoCommand("PORT", FormatPortArgument(ntohl(control.IPv4()), port));
 }
 
 int TFTP::openPassive(bool& dataFailed)
@@ -584,7 +590,9 @@ int TFTP::openPassive(bool& dataFailed)
         return code;
     }
     trail(pidInfo, "Passive mode: opening the data connection to port " + std::to_string(*port) + ".");
-    if ((code = m_data->ConnectTo(RemoteAddress(), *port)) != 0) {
+    NetAddress server = PeerNetAddress();
+    server.SetPort(*port);
+    if ((code = m_data->ConnectTo(server)) != 0) {
         dataFailed = true;
         LastErrorText = "Could not open the data connection: " + ErrorText(code);
         return code;

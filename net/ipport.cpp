@@ -1,6 +1,7 @@
 #include "net/ipport.h"
 
 #include "net/errorcodes.h"
+#include "net/wsbinding.h"
 #include "platform/messages.h"
 
 #include <QTimer>
@@ -105,13 +106,22 @@ void CIPPort::SetLinger(bool linger)
     }
 }
 
+NetAddress CIPPort::RemoteNetAddress() const
+{
+    return m_addressIndex < m_remoteAddresses.size() ? m_remoteAddresses[m_addressIndex] : NetAddress();
+}
+
 std::string CIPPort::RemoteHost() const
 {
-    if (m_remoteAddress == 0)
-        return {};
-    in_addr a{};
-    a.s_addr = m_remoteAddress;
-    return Ws.inet_ntoa(a);
+    return RemoteNetAddress().Text();
+}
+
+bool CIPPort::NextRemoteAddress()
+{
+    if (m_addressIndex + 1 >= m_remoteAddresses.size())
+        return false;
+    ++m_addressIndex;
+    return true;
 }
 
 void CIPPort::SetRemoteHost(const std::string& host)
@@ -120,37 +130,64 @@ void CIPPort::SetRemoteHost(const std::string& host)
         ReportError(EngineError::RemoteHostLocked);
         return;
     }
-    if (host.empty()) {
-        m_remoteAddress = 0;
+    m_remoteAddresses.clear();
+    m_addressIndex = 0;
+    m_hostName = host;
+    if (host.empty())
         return;
-    }
     if (Ws.WSAIsBlocking())
         Ws.WSACancelBlockingCall();
-    const std::uint32_t address = Ws.inet_addr(host.c_str());
-    if (address != 0xFFFFFFFFu) {
-        m_remoteAddress = address;
+    if (const std::uint32_t address = Ws.inet_addr(host.c_str()); address != 0xFFFFFFFFu) {
+        m_remoteAddresses.push_back(NetAddress::FromIPv4(address));
         return;
     }
-    m_remoteAddress = 0;
-    hostent* entry = Ws.gethostbyname(host.c_str());
-    if (entry && entry->h_addr_list && entry->h_addr_list[0]) {
-        std::memcpy(&m_remoteAddress, entry->h_addr_list[0], sizeof m_remoteAddress);
-        return;
-    }
-    const int code = Ws.WSAGetLastError();
     // Unloaded library: stay silent; connecting will refuse the address.
-    if (code != WSANOTINITIALISED)
-        ReportError(code);
+    if (!WinsockLoaded())
+        return;
+    if (std::optional<NetAddress> literal = NetAddress::FromLiteral(host)) {
+        m_remoteAddresses.push_back(*literal);
+        return;
+    }
+    if (const int code = ResolveStreamHost(host, m_remoteAddresses)) {
+        m_remoteAddresses.clear();
+        if (code != WSANOTINITIALISED)
+            ReportError(code);
+    }
 }
 
 void CIPPort::SetRemoteAddress(std::uint32_t address)
+{
+    SetRemoteNetAddress(NetAddress::FromIPv4(address));
+}
+
+void CIPPort::SetRemoteNetAddress(const NetAddress& address)
 {
     LastError = 0;
     if (m_socket != INVALID_SOCKET) {
         ReportError(EngineError::RemoteHostLocked);
         return;
     }
-    m_remoteAddress = address;
+    m_remoteAddresses.assign(1, address);
+    m_addressIndex = 0;
+    m_hostName = address.Text();
+}
+
+NetAddress CIPPort::LocalNetAddress() const
+{
+    sockaddr_storage a{};
+    int length = sizeof a;
+    if (m_socket == INVALID_SOCKET || Ws.getsockname(m_socket, reinterpret_cast<sockaddr*>(&a), &length) != 0)
+        return {};
+    return NetAddress::FromSockaddr(reinterpret_cast<sockaddr*>(&a), static_cast<socklen_t>(length)).value_or(NetAddress());
+}
+
+NetAddress CIPPort::PeerNetAddress() const
+{
+    sockaddr_storage a{};
+    int length = sizeof a;
+    if (m_socket == INVALID_SOCKET || Ws.getpeername(m_socket, reinterpret_cast<sockaddr*>(&a), &length) != 0)
+        return {};
+    return NetAddress::FromSockaddr(reinterpret_cast<sockaddr*>(&a), static_cast<socklen_t>(length)).value_or(NetAddress());
 }
 
 void CIPPort::SetRemotePort(std::uint16_t port)
@@ -204,7 +241,8 @@ void CIPPort::SetConnected(bool connect)
     }
     m_closePending = false;
     m_fifo.Clear();
-    if (m_remoteAddress == 0) {
+    NetAddress remote = RemoteNetAddress();
+    if (!remote.IsValid() || (remote.Family() == AF_INET && remote.IPv4() == 0)) {
         ReportError(EngineError::NoRemoteAddress);
         return;
     }
@@ -213,18 +251,16 @@ void CIPPort::SetConnected(bool connect)
         return;
     }
     m_connected = false;
-    const SOCKET s = Ws.socket(AF_INET, SOCK_STREAM, 0);
+    remote.SetPort(m_remotePort);
+    const SOCKET s = Ws.socket(remote.Family(), SOCK_STREAM, 0);
     if (s == INVALID_SOCKET) {
         const int code = Ws.WSAGetLastError();
         ReportError(code);
         return;
     }
     m_socket = s;
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_addr.s_addr = INADDR_ANY;
-    local.sin_port = Ws.htons(m_localPort);
-    if (Ws.bind(s, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0)
+    const NetAddress local = NetAddress::Any(remote.Family(), m_localPort);
+    if (Ws.bind(s, local.Data(), local.Length()) != 0)
         return failConnect(Ws.WSAGetLastError());
     {
         // Option failures only leave their code in LastError.
@@ -238,11 +274,7 @@ void CIPPort::SetConnected(bool connect)
     }
     if (Ws.WSAAsyncSelect(s, WindowHandle(), WM_SOCKET_NOTIFY, FD_READ | FD_WRITE | FD_CONNECT | FD_CLOSE) != 0)
         return failConnect(Ws.WSAGetLastError());
-    sockaddr_in remote{};
-    remote.sin_family = AF_INET;
-    remote.sin_addr.s_addr = m_remoteAddress;
-    remote.sin_port = Ws.htons(m_remotePort);
-    if (Ws.connect(s, reinterpret_cast<const sockaddr*>(&remote), sizeof remote) != 0) {
+    if (Ws.connect(s, remote.Data(), remote.Length()) != 0) {
         const int code = Ws.WSAGetLastError();
         if (code != WSAEWOULDBLOCK)
             return failConnect(code);
@@ -439,12 +471,9 @@ int CIPPort::SetOOBInline(bool inlineOob)
 std::string CIPPort::LocalHost()
 {
     LastError = 0;
-    if (m_connected) {
-        sockaddr_in local{};
-        int len = sizeof local;
-        if (Ws.getsockname(m_socket, reinterpret_cast<sockaddr*>(&local), &len) == 0)
-            return Ws.inet_ntoa(local.sin_addr);
-    }
+    if (m_connected)
+        if (const NetAddress local = LocalNetAddress(); local.IsValid())
+            return local.Text();
     return CWinsock::LocalHost();
 }
 
@@ -692,26 +721,36 @@ int CIPPortMsg::ConnectAndWait()
 {
     if (Connected())
         return 0;
-    m_connectResult = 0;
-    {
-        QuietErrors quiet(*this);
-        SetAcceptData(false);
-        SetConnected(true);
-    }
-    if (LastError != 0)
-        return LastError;
-    const int code = WaitUntil([this] { return Connected() || m_connectResult != 0; }, false, false);
-    if (code != 0) {
-        // No half-open socket may stay behind: the next log-on starts afresh.
-        const std::string text = LastErrorText;
-        QuietErrors quiet(*this);
-        SetConnected(false);
-        LastErrorText = text;
-        return code;
-    }
-    if (m_connectResult != 0) {
-        LastErrorText = ErrorText(m_connectResult);
-        return m_connectResult;
+    // Each address of the host in the resolver's order, until one answers.
+    FirstRemoteAddress();
+    for (;;) {
+        m_connectResult = 0;
+        {
+            QuietErrors quiet(*this);
+            SetAcceptData(false);
+            SetConnected(true);
+        }
+        if (LastError != 0)
+            return LastError;
+        const int code = WaitUntil([this] { return Connected() || m_connectResult != 0; }, false, false);
+        if (code != 0) {
+            // No half-open socket may stay behind: the next log-on starts afresh.
+            const std::string text = LastErrorText;
+            {
+                QuietErrors quiet(*this);
+                SetConnected(false);
+            }
+            LastErrorText = text;
+            if (code == EngineError::TimedOut && NextRemoteAddress())
+                continue;
+            return code;
+        }
+        if (m_connectResult == 0)
+            break;
+        if (!NextRemoteAddress()) {
+            LastErrorText = ErrorText(m_connectResult);
+            return m_connectResult;
+        }
     }
     SetAcceptData(true);
     return 0;

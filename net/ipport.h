@@ -9,6 +9,7 @@
 #pragma once
 
 #include "net/linefifo.h"
+#include "net/netaddress.h"
 #include "net/winsock.h"
 
 #include <chrono>
@@ -18,6 +19,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace plover {
 
@@ -38,15 +40,27 @@ public:
     bool ApplyBufferSizes() const { return m_applyBufferSizes; }
     void SetApplyBufferSizes(bool apply) { m_applyBufferSizes = apply; }
 
-    // Dotted address, or "" while unset. Writing resolves at once (101 while
-    // a socket exists; a name that does not resolve reports the look-up
-    // error, silently while the library is unloaded, and leaves 0).
+    // The address to connect to, as text ("127.0.0.1", "::1"), or "" while
+    // unset. Writing resolves at once (101 while a socket exists): an IPv4
+    // or IPv6 literal (brackets allowed) stands for itself, a name gives
+    // every address the resolver has for it, IPv4 and IPv6, tried in its
+    // order when connecting. A name that does not resolve reports the
+    // look-up error (silently while the library is unloaded) and leaves
+    // no address.
     std::string RemoteHost() const;
     void SetRemoteHost(const std::string& host);
-    std::uint32_t RemoteAddress() const { return m_remoteAddress; } // network byte order
+    // The text last written to RemoteHost, as given.
+    const std::string& RemoteHostName() const { return m_hostName; }
+    // The IPv4 address in network byte order; 0 for IPv6 or none.
+    std::uint32_t RemoteAddress() const { return RemoteNetAddress().IPv4(); }
+    NetAddress RemoteNetAddress() const;
     // The address itself, as a connection already made knows it (101 while
     // a socket exists).
     void SetRemoteAddress(std::uint32_t address);
+    void SetRemoteNetAddress(const NetAddress& address);
+    // The socket's own and its peer's address; none without a socket.
+    NetAddress LocalNetAddress() const;
+    NetAddress PeerNetAddress() const;
     std::uint16_t RemotePort() const { return m_remotePort; }
     void SetRemotePort(std::uint16_t port);
     std::uint16_t LocalPort() const { return m_localPort; }
@@ -119,6 +133,9 @@ protected:
     // for a local close. Deferred while the receive loop runs.
     int CloseConnection(LPARAM code);
     void ResetSocket();
+    // Moves to the next address RemoteHost resolved to; false when none is left.
+    bool NextRemoteAddress();
+    void FirstRemoteAddress() { m_addressIndex = 0; }
     // Takes over a connected socket made elsewhere (an accepted data
     // connection): any old socket is closed without hooks and the receive
     // state starts afresh.
@@ -151,7 +168,10 @@ private:
     std::uint16_t m_inBufferSize = 2048;
     std::uint16_t m_outBufferSize = 2048;
     bool m_applyBufferSizes = true;
-    std::uint32_t m_remoteAddress = 0;
+    // What RemoteHost resolved to, and the one being tried or used.
+    std::vector<NetAddress> m_remoteAddresses;
+    std::size_t m_addressIndex = 0;
+    std::string m_hostName;
     std::uint16_t m_remotePort = 0;
     std::uint16_t m_localPort = 0;
     bool m_inReceive = false;

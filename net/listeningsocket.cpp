@@ -22,18 +22,19 @@ std::string FormatPortArgument(std::uint32_t address, std::uint16_t port)
     return text;
 }
 
-int CListeningSocket::ListenForData(std::uint16_t port, std::uint32_t localAddress)
+std::string FormatEprtArgument(const NetAddress& address, std::uint16_t port)
+{
+    return std::string(address.IsIPv6() ? "|2|" : "|1|") + address.Text() + "|" + std::to_string(port) + "|";
+}
+
+int CListeningSocket::ListenForData(const NetAddress& local)
 {
     CloseListener();
-    const SOCKET s = Ws.socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    const SOCKET s = Ws.socket(local.Family(), SOCK_STREAM, IPPROTO_TCP);
     if (s == INVALID_SOCKET)
         return Ws.WSAGetLastError();
     m_listenSocket = s;
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_addr.s_addr = localAddress;
-    local.sin_port = Ws.htons(port);
-    if (Ws.bind(s, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0 || Ws.listen(s, 1) != 0
+    if (Ws.bind(s, local.Data(), local.Length()) != 0 || Ws.listen(s, 1) != 0
         || Ws.WSAAsyncSelect(s, WindowHandle(), WM_SOCKET_NOTIFY, FD_ACCEPT) != 0) {
         const int code = Ws.WSAGetLastError();
         CloseListener();
@@ -42,19 +43,14 @@ int CListeningSocket::ListenForData(std::uint16_t port, std::uint32_t localAddre
     return 0;
 }
 
-int CListeningSocket::MakePortArgument(SOCKET controlSocket, std::string& argument)
+std::uint16_t CListeningSocket::ListenPort() const
 {
-    sockaddr_in listener{};
-    int length = sizeof listener;
-    if (Ws.getsockname(m_listenSocket, reinterpret_cast<sockaddr*>(&listener), &length) != 0)
-        return Ws.WSAGetLastError();
-    const std::uint16_t port = Ws.ntohs(listener.sin_port);
-    sockaddr_in control{};
-    length = sizeof control;
-    if (Ws.getsockname(controlSocket, reinterpret_cast<sockaddr*>(&control), &length) != 0)
-        return Ws.WSAGetLastError();
-    argument = FormatPortArgument(Ws.ntohl(control.sin_addr.s_addr), port);
-    return 0;
+    sockaddr_storage a{};
+    int length = sizeof a;
+    if (m_listenSocket == INVALID_SOCKET || Ws.getsockname(m_listenSocket, reinterpret_cast<sockaddr*>(&a), &length) != 0)
+        return 0;
+    const auto address = NetAddress::FromSockaddr(reinterpret_cast<sockaddr*>(&a), static_cast<socklen_t>(length));
+    return address ? address->Port() : 0;
 }
 
 void CListeningSocket::CloseListener()
@@ -79,12 +75,13 @@ void CListeningSocket::HandleSocketMessage(const MSG& msg)
 
 void CListeningSocket::accept()
 {
-    sockaddr_in peer{};
+    sockaddr_storage peer{};
     int length = sizeof peer;
     const SOCKET s = Ws.accept(m_listenSocket, reinterpret_cast<sockaddr*>(&peer), &length);
     // Only the server may connect: a connection from another address (port
     // theft) is closed and the listener keeps waiting for the real one.
-    if (s != INVALID_SOCKET && m_owner && peer.sin_addr.s_addr != m_owner->RemoteAddress()) {
+    const auto from = NetAddress::FromSockaddr(reinterpret_cast<sockaddr*>(&peer), static_cast<socklen_t>(length));
+    if (s != INVALID_SOCKET && m_owner && (!from || !from->SameHost(m_owner->PeerNetAddress()))) {
         Ws.closesocket(s);
         return;
     }

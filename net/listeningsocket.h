@@ -15,14 +15,13 @@ public:
     explicit CListeningSocket(TFTP* owner);
     ~CListeningSocket() override;
 
-    // Opens a listener on the local address (network byte order; the
-    // control connection's, so the data port is not offered on every
-    // interface) and port (0: the system chooses). 0 or the library's error
-    // (the listener is then closed).
-    [[nodiscard]] int ListenForData(std::uint16_t port, std::uint32_t localAddress);
-    // The PORT argument "h1,h2,h3,h4,p1,p2": the control connection's local
-    // address (the one the server reaches us through) and the listener's port.
-    [[nodiscard]] int MakePortArgument(SOCKET controlSocket, std::string& argument);
+    // Opens a listener on the local address and port (0: the system
+    // chooses). The control connection's address, so the data port is not
+    // offered on every interface. 0 or the library's error (the listener
+    // is then closed).
+    [[nodiscard]] int ListenForData(const NetAddress& local);
+    // The port the listener got; 0 without one.
+    std::uint16_t ListenPort() const;
     void CloseListener();
     bool Listening() const { return m_listenSocket != INVALID_SOCKET; }
     SOCKET ListenSocket() const { return m_listenSocket; }
@@ -45,7 +44,9 @@ private:
     SOCKET m_listenSocket = INVALID_SOCKET;
 };
 
-// "%d,%d,%d,%d,%d,%d" of an address (host byte order) and a port.
+// PORT's "%d,%d,%d,%d,%d,%d" of an address (host byte order) and a port.
 std::string FormatPortArgument(std::uint32_t address, std::uint16_t port);
+// EPRT's "|1|address|port|" or "|2|address|port|" (RFC 2428).
+std::string FormatEprtArgument(const NetAddress& address, std::uint16_t port);
 
 } // namespace plover

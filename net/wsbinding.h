@@ -11,9 +11,11 @@
 // driven from the thread that called WSAAsyncSelect for it.
 #pragma once
 
+#include "net/netaddress.h"
 #include "net/wsapi.h"
 
 #include <string>
+#include <vector>
 
 namespace plover {
 
@@ -21,6 +23,11 @@ namespace plover {
 // design's library name is known; the module handle is never released.
 void* LoadWinsockModule(const std::string& fileName);
 void* GetWinsockProcAddress(void* module, int ordinal);
+
+// Beyond the 1.1 table: every stream address of a host name, IPv4 and IPv6,
+// in the resolver's order. 0, or the look-up error (11001 for no such
+// host, 10093 while the library is not started).
+int ResolveStreamHost(const std::string& name, std::vector<NetAddress>& addresses);
 
 // Maps an errno value (of a socket call) onto a Windows Sockets number.
 int WinsockErrorFromErrno(int err);

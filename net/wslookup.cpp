@@ -446,3 +446,28 @@ int CancelAsyncRequest(WSAHANDLE handle)
 }
 
 } // namespace plover::wsimpl
+
+namespace plover {
+
+int ResolveStreamHost(const std::string& name, std::vector<NetAddress>& addresses)
+{
+    addresses.clear();
+    if (!wsimpl::Started())
+        return WSANOTINITIALISED;
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_ADDRCONFIG;
+    addrinfo* list = nullptr;
+    const int rc = name.empty() ? EAI_NONAME : ::getaddrinfo(name.c_str(), nullptr, &hints, &list);
+    if (rc != 0)
+        return wsimpl::lookupError(rc);
+    // In the resolver's order, which sorts them as RFC 6724 says.
+    for (addrinfo* a = list; a; a = a->ai_next)
+        if (auto address = NetAddress::FromSockaddr(a->ai_addr, a->ai_addrlen))
+            addresses.push_back(*address);
+    ::freeaddrinfo(list);
+    return addresses.empty() ? WSANO_DATA : 0;
+}
+
+} // namespace plover

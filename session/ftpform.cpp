@@ -576,7 +576,8 @@ void TFTPForm::ShowAllfilesMenuClick()
 
 void TFTPForm::SpawnButtonClick()
 {
-    TFTPSiteRecord site = MakeSiteRecord(SiteName, JoinServerField(FTP1->RemoteHost(), FTP1->RemotePort()),
+    // The server as the user gave it (a name stays a name).
+    TFTPSiteRecord site = MakeSiteRecord(SiteName, JoinServerField(FTP1->RemoteHostName(), FTP1->RemotePort()),
                                          FTP1->RemotePath(), FromQ(DirectoryListBox1->Directory()), FTP1->User,
                                          FTP1->Password);
     const TWindowBounds b = Bounds();

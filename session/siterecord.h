@@ -74,7 +74,9 @@ public:
 };
 
 // A server field may carry a port after a colon ("host:2121"); without one
-// the FTP port 21 applies. A field that does not end in a valid port is all host.
+// the FTP port 21 applies. A field that does not end in a valid port is all
+// host. An IPv6 address with a port is written in brackets
+// ("[2001:db8::1]:2121"); without brackets ("::1") it is all host.
 struct HostAndPort {
     std::string Host;
     uint16_t Port = 21;

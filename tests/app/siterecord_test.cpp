@@ -91,6 +91,10 @@ TEST(SiteRecord, ServerFieldMayCarryAPort)
         {"host:70000", "host:70000", 21},
         {"host:21x", "host:21x", 21},
         {"::1", "::1", 21},              // several colons: an address, not a port
+        {"[::1]", "::1", 21},
+        {"[2001:db8::1]:2121", "2001:db8::1", 2121},
+        {"[::1]:x", "[::1]:x", 21},      // not a port: left as typed
+        {"[::1", "[::1", 21},
         {"", "", 21},
     };
     for (const Case& c : cases) {
@@ -100,6 +104,9 @@ TEST(SiteRecord, ServerFieldMayCarryAPort)
     }
     EXPECT_EQ(JoinServerField("h", 21), "h");
     EXPECT_EQ(JoinServerField("h", 2121), "h:2121");
+    EXPECT_EQ(JoinServerField("::1", 21), "::1");
+    EXPECT_EQ(JoinServerField("2001:db8::1", 2121), "[2001:db8::1]:2121");
+    EXPECT_EQ(SplitServerField(JoinServerField("2001:db8::1", 2121)).Host, "2001:db8::1");
 }
 
 TEST(SiteList, KeepsOrderAllowsDuplicatesAndFindsTheFirstIgnoringCase)

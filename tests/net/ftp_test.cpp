@@ -1,4 +1,5 @@
-// TFTP against a real FTP server (pyftpdlib on 127.0.0.1, active mode).
+// TFTP against real FTP servers (pyftpdlib, vsftpd) on 127.0.0.1 and ::1,
+// in passive and active mode.
 #include "tests/net/ftp_fixture.h"
 
 #include <QTimer>
@@ -590,6 +591,116 @@ TEST_F(VsftpdTest, AbortIsReadAsACommandAndTheSessionGoesOn)
     EXPECT_TRUE(std::any_of(Trace.begin(), Trace.end(), [](const std::string& t) {
         return t.rfind("< 225 ", 0) == 0 || t.rfind("< 226 ", 0) == 0;
     }));
+}
+
+bool haveIPv6Loopback()
+{
+    const int fd = ::socket(AF_INET6, SOCK_STREAM, 0);
+    if (fd < 0)
+        return false;
+    sockaddr_in6 a{};
+    a.sin6_family = AF_INET6;
+    a.sin6_addr = in6addr_loopback;
+    const bool ok = ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    ::close(fd);
+    return ok;
+}
+
+// Over IPv6 the data connections use EPSV and EPRT; the bytes are the same.
+TEST_F(FtpTest, IPv6LoopbackInBothModes)
+{
+    if (!haveIPv6Loopback())
+        GTEST_SKIP() << "this machine has no IPv6 loopback (::1)";
+    FtpServer server(ServerRoot, "user", "password", "::1");
+    ASSERT_NE(server.Port(), 0) << server.Output();
+    const std::string content = randomBytes(1024 * 1024 + 11, 9);
+    test::WriteFileBytes(LocalDir + "/up.bin", content);
+    for (TDataConnectionModes mode : {dcPassive, dcActive}) {
+        SCOPED_TRACE(mode == dcPassive ? "passive" : "active");
+        Mode = mode;
+        Trace.clear();
+        DirLines.clear();
+        auto ftp = makeClient(server.Port());
+        ftp->SetRemoteHost(mode == dcPassive ? "::1" : "[::1]");
+        EXPECT_EQ(ftp->RemoteHost(), "::1");
+        ftp->LocalFile = LocalDir + "/up.bin";
+        ftp->RemoteFile = "up6.bin";
+        ASSERT_EQ(act(*ftp, ftpUpload), "");
+        ftp->LocalFile = LocalDir + "/down.bin";
+        ASSERT_EQ(act(*ftp, ftpDownload), "");
+        EXPECT_TRUE(sameBytes(test::ReadFileBytes(LocalDir + "/down.bin"), content));
+        ftp->RemoteFile.clear();
+        ASSERT_EQ(act(*ftp, ftpListDirectoryLong), "");
+        EXPECT_FALSE(DirLines.empty());
+        EXPECT_EQ(ftp->LocalHost(), "::1");
+        EXPECT_EQ(ftp->WorkingDataMode(), mode);
+        const auto sent = commandsSent();
+        if (mode == dcPassive) {
+            EXPECT_TRUE(contains(sent, "EPSV"));
+        } else {
+            EXPECT_TRUE(std::any_of(sent.begin(), sent.end(),
+                                    [](const std::string& c) { return c.rfind("EPRT |2|::1|", 0) == 0; }));
+            EXPECT_FALSE(std::any_of(sent.begin(), sent.end(), [](const std::string& c) { return c.rfind("PORT", 0) == 0; }));
+        }
+    }
+}
+
+TEST(NetAddressTest, LiteralsAndTexts)
+{
+    const struct {
+        const char* literal;
+        const char* text;  // nullptr: no literal
+        int family;
+    } cases[] = {
+        {"127.0.0.1", "127.0.0.1", AF_INET},
+        {"::1", "::1", AF_INET6},
+        {"[::1]", "::1", AF_INET6},
+        {"[2001:DB8:0:0::1]", "2001:db8::1", AF_INET6},
+        {"::ffff:10.0.0.5", "::ffff:10.0.0.5", AF_INET6},
+        {"ftp.example.org", nullptr, 0},
+        {"[::1", nullptr, 0},
+        {"1.2.3", nullptr, 0},
+        {"", nullptr, 0},
+    };
+    for (const auto& c : cases) {
+        const auto a = NetAddress::FromLiteral(c.literal);
+        ASSERT_EQ(a.has_value(), c.text != nullptr) << c.literal;
+        if (!a)
+            continue;
+        EXPECT_EQ(a->Text(), c.text) << c.literal;
+        EXPECT_EQ(a->Family(), c.family) << c.literal;
+    }
+    // An IPv4 address and its mapped IPv6 form are one host; ports do not count.
+    NetAddress v4 = NetAddress::FromIPv4(htonl(0x0A000005u), 21);
+    EXPECT_TRUE(v4.SameHost(*NetAddress::FromLiteral("::ffff:10.0.0.5")));
+    EXPECT_FALSE(v4.SameHost(*NetAddress::FromLiteral("10.0.0.6")));
+    EXPECT_FALSE(v4.SameHost(NetAddress()));
+    EXPECT_EQ(v4.Port(), 21);
+    EXPECT_EQ(FormatEprtArgument(*NetAddress::FromLiteral("2001:db8::1"), 6446), "|2|2001:db8::1|6446|");
+    EXPECT_EQ(FormatEprtArgument(v4, 6446), "|1|10.0.0.5|6446|");
+}
+
+TEST(PassiveReply, PortTable)
+{
+    const struct {
+        const char* reply;
+        std::optional<std::uint16_t> port;
+    } cases[] = {
+        {"229 Entering Extended Passive Mode (|||6446|)", 6446},
+        {"229 Entering Extended Passive Mode (!!!6446!)", 6446},
+        {"229 (|||0|)", std::nullopt},
+        {"229 (|||70000|)", std::nullopt},
+        {"229 (||6446|)", std::nullopt},
+        {"229 no port here", std::nullopt},
+        {"227 Entering Passive Mode (10,1,2,3,25,46).", 6446},
+        {"227 Entering Passive Mode 10,1,2,3,25,46", 6446},
+        {"227 =127,0,0,1,4,1", 1025},
+        {"227 Entering Passive Mode (10,1,2,3,256,46).", std::nullopt},
+        {"227 Entering Passive Mode (10,1,2,3,25).", std::nullopt},
+        {"200 (|||6446|)", std::nullopt},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(PassivePort(c.reply), c.port) << c.reply;
 }
 
 TEST(PortArgument, FormatsAddressAndPort)

@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
 """A real FTP server for tests and the demo: pyftpdlib on 127.0.0.1.
 
-It binds a free port (or the one given), writes the port number to
---port-file once it listens, and serves --root to one user with full rights.
-Active mode (PORT) is what Plover uses; passive mode is left on as well.
+It binds a free port (or the one given) of 127.0.0.1 (or of ::1 with
+--host ::1), writes the port number to --port-file once it listens, and
+serves --root to one user with full rights, in passive and active mode.
 """
 import argparse
 import logging
@@ -22,6 +22,7 @@ def main():
     parser.add_argument("--user", default="user")
     parser.add_argument("--password", default="password")
     parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--host", default="127.0.0.1", help="127.0.0.1, or ::1 for IPv6")
     parser.add_argument("--port-file", required=True)
     parser.add_argument("--verbose", action="store_true")
     args = parser.parse_args()
@@ -37,7 +38,7 @@ def main():
     Handler.authorizer = authorizer
     Handler.permit_foreign_addresses = False
     Handler.timeout = 600
-    server = FTPServer(("127.0.0.1", args.port), Handler)
+    server = FTPServer((args.host, args.port), Handler)
     port = server.socket.getsockname()[1]
     tmp = args.port_file + ".tmp"
     with open(tmp, "w") as f:

@@ -90,11 +90,13 @@ int ServerProcess::WaitForExit(int timeoutMs)
     return m_process->exitCode();
 }
 
-FtpServer::FtpServer(const std::string& root, const std::string& user, const std::string& password)
+FtpServer::FtpServer(const std::string& root, const std::string& user, const std::string& password,
+                     const std::string& host)
     : m_root(root),
       m_server(ServerScript("ftpserver.py"),
                {QStringLiteral("--root"), QString::fromStdString(root), QStringLiteral("--user"),
-                QString::fromStdString(user), QStringLiteral("--password"), QString::fromStdString(password)},
+                QString::fromStdString(user), QStringLiteral("--password"), QString::fromStdString(password),
+                QStringLiteral("--host"), QString::fromStdString(host)},
                root + ".port")
 {
 }

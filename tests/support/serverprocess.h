@@ -40,7 +40,9 @@ private:
 // A pyftpdlib server serving root to user/password (and anonymous read-only).
 class FtpServer final {
 public:
-    FtpServer(const std::string& root, const std::string& user = "user", const std::string& password = "password");
+    // host: "127.0.0.1", or "::1" for IPv6.
+    FtpServer(const std::string& root, const std::string& user = "user", const std::string& password = "password",
+              const std::string& host = "127.0.0.1");
     uint16_t Port() const { return m_server.Port(); }
     const std::string& Root() const { return m_root; }
     std::string Output() { return m_server.Output(); }
