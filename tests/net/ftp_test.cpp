@@ -43,18 +43,24 @@ bool contains(const std::vector<std::string>& v, const std::string& s)
     return std::find(v.begin(), v.end(), s) != v.end();
 }
 
-class FtpServerTest : public FtpTest {
+class BothModesTest : public FtpTest {
+protected:
+    void roundTripInBothModes(uint16_t port, const std::string& host, const std::string& passive,
+                              const std::string& active);
+};
+
+class FtpServerTest : public BothModesTest {
 protected:
     void SetUp() override
     {
-        FtpTest::SetUp();
+        BothModesTest::SetUp();
         server = std::make_unique<FtpServer>(ServerRoot);
         ASSERT_NE(server->Port(), 0) << server->Output();
     }
     void TearDown() override
     {
         server.reset();
-        FtpTest::TearDown();
+        BothModesTest::TearDown();
     }
     std::unique_ptr<FtpServer> server;
 };
@@ -245,8 +251,10 @@ TEST_F(FtpServerTest, UploadsIncludingAnEmptyFileArriveByteForByte)
     EXPECT_EQ(Events, (std::vector<std::string>{"start", "end"}));
 }
 
-// Both modes against the real server: the same bytes both ways, and a listing.
-TEST_F(FtpServerTest, ActiveAndPassiveModesMoveTheSameBytes)
+// Both modes against a real server: the same bytes both ways, and a
+// listing, each data command prepared with the given command only.
+void BothModesTest::roundTripInBothModes(uint16_t port, const std::string& host, const std::string& passive,
+                                         const std::string& active)
 {
     const std::string content = randomBytes(2 * 1024 * 1024 + 5, 4);
     test::WriteFileBytes(LocalDir + "/up.bin", content);
@@ -255,7 +263,8 @@ TEST_F(FtpServerTest, ActiveAndPassiveModesMoveTheSameBytes)
         Mode = mode;
         Trace.clear();
         DirLines.clear();
-        auto ftp = makeClient(server->Port());
+        auto ftp = makeClient(port);
+        ftp->SetRemoteHost(host);
         ftp->LocalFile = LocalDir + "/up.bin";
         ftp->RemoteFile = "up.bin";
         ASSERT_EQ(act(*ftp, ftpUpload), "");
@@ -267,16 +276,18 @@ TEST_F(FtpServerTest, ActiveAndPassiveModesMoveTheSameBytes)
         EXPECT_TRUE(std::any_of(DirLines.begin(), DirLines.end(),
                                 [](const std::string& l) { return l.find("up.bin") != std::string::npos; }));
         EXPECT_EQ(ftp->WorkingDataMode(), mode);
-        // Each of the three data commands was prepared in that mode only.
         const auto sent = commandsSent();
-        const std::string prepare = mode == dcPassive ? "EPSV" : "PORT ";
-        const std::string other = mode == dcPassive ? "PORT " : "EPSV";
         auto count = [&](const std::string& start) {
             return std::count_if(sent.begin(), sent.end(), [&](const std::string& c) { return c.rfind(start, 0) == 0; });
         };
-        EXPECT_EQ(count(prepare), 3);
-        EXPECT_EQ(count(other), 0);
+        EXPECT_EQ(count(mode == dcPassive ? passive : active), 3);
+        EXPECT_EQ(count(mode == dcPassive ? active : passive), 0);
     }
+}
+
+TEST_F(FtpServerTest, ActiveAndPassiveModesMoveTheSameBytes)
+{
+    roundTripInBothModes(server->Port(), "127.0.0.1", "EPSV", "PORT 127,0,0,1,");
 }
 
 TEST_F(FtpServerTest, UploadOfAMissingOrUnnamedFileFailsBeforeAnyDataCommand)
@@ -607,42 +618,18 @@ bool haveIPv6Loopback()
 }
 
 // Over IPv6 the data connections use EPSV and EPRT; the bytes are the same.
-TEST_F(FtpTest, IPv6LoopbackInBothModes)
+TEST_F(BothModesTest, IPv6LoopbackInBothModes)
 {
     if (!haveIPv6Loopback())
         GTEST_SKIP() << "this machine has no IPv6 loopback (::1)";
     FtpServer server(ServerRoot, "user", "password", "::1");
     ASSERT_NE(server.Port(), 0) << server.Output();
-    const std::string content = randomBytes(1024 * 1024 + 11, 9);
-    test::WriteFileBytes(LocalDir + "/up.bin", content);
-    for (TDataConnectionModes mode : {dcPassive, dcActive}) {
-        SCOPED_TRACE(mode == dcPassive ? "passive" : "active");
-        Mode = mode;
-        Trace.clear();
-        DirLines.clear();
-        auto ftp = makeClient(server.Port());
-        ftp->SetRemoteHost(mode == dcPassive ? "::1" : "[::1]");
-        EXPECT_EQ(ftp->RemoteHost(), "::1");
-        ftp->LocalFile = LocalDir + "/up.bin";
-        ftp->RemoteFile = "up6.bin";
-        ASSERT_EQ(act(*ftp, ftpUpload), "");
-        ftp->LocalFile = LocalDir + "/down.bin";
-        ASSERT_EQ(act(*ftp, ftpDownload), "");
-        EXPECT_TRUE(sameBytes(test::ReadFileBytes(LocalDir + "/down.bin"), content));
-        ftp->RemoteFile.clear();
-        ASSERT_EQ(act(*ftp, ftpListDirectoryLong), "");
-        EXPECT_FALSE(DirLines.empty());
-        EXPECT_EQ(ftp->LocalHost(), "::1");
-        EXPECT_EQ(ftp->WorkingDataMode(), mode);
-        const auto sent = commandsSent();
-        if (mode == dcPassive) {
-            EXPECT_TRUE(contains(sent, "EPSV"));
-        } else {
-            EXPECT_TRUE(std::any_of(sent.begin(), sent.end(),
-                                    [](const std::string& c) { return c.rfind("EPRT |2|::1|", 0) == 0; }));
-            EXPECT_FALSE(std::any_of(sent.begin(), sent.end(), [](const std::string& c) { return c.rfind("PORT", 0) == 0; }));
-        }
-    }
+    roundTripInBothModes(server.Port(), "[::1]", "EPSV", "EPRT |2|::1|");
+    auto ftp = makeClient(server.Port());
+    ftp->SetRemoteHost("::1");
+    EXPECT_EQ(ftp->RemoteHost(), "::1");
+    ASSERT_EQ(act(*ftp, ftpLogon), "");
+    EXPECT_EQ(ftp->LocalHost(), "::1");
 }
 
 TEST(NetAddressTest, LiteralsAndTexts)
