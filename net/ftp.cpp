@@ -604,6 +604,8 @@ int TFTP::openPassive(bool& dataFailed)
         code = m_data->ConnectResult();
         LastErrorText = "Could not open the data connection: " + ErrorText(code);
     }
+    if (code == 0 && m_abortRequested)
+        return 0;  // the caller sends nothing more
     if (code != 0) {
         // The control connection is in step: only the data side failed.
         m_data->Abort();
@@ -624,6 +626,11 @@ int TFTP::transferOnce(const std::string& command, const std::string& argument, 
     }
     if (code != 0)
         return code;
+    // Aborted while the data connection was being made: no data command.
+    if (m_abortRequested) {
+        LastErrorText = ErrorText(EngineError::Aborted);
+        return EngineError::Aborted;
+    }
     code = DoCommand(command, argument);
     // 425: the server could not open (or use) the data connection.
     if (code == EngineError::ReplyFailed && LastErrorText.rfind("425", 0) == 0)

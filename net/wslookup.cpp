@@ -457,7 +457,9 @@ int ResolveStreamHost(const std::string& name, std::vector<NetAddress>& addresse
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_ADDRCONFIG;
+    // No AI_ADDRCONFIG: it hides the IPv6 addresses of a machine whose only
+    // IPv6 address is the loopback. The resolver's sorting puts addresses
+    // it cannot reach last, and connecting tries the next one anyway.
     addrinfo* list = nullptr;
     const int rc = name.empty() ? EAI_NONAME : ::getaddrinfo(name.c_str(), nullptr, &hints, &list);
     if (rc != 0)
