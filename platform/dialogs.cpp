@@ -1,5 +1,7 @@
 #include "platform/dialogs.h"
 
+#include "platform/guard.h"
+
 #include <QApplication>
 #include <QDialog>
 #include <QMessageBox>
@@ -11,8 +13,6 @@ namespace {
 struct State {
     Dialogs::Responder responder;
     std::vector<DialogRequest> history;
-    int depth = 0;
-    std::function<void()> nestedLoopHook;
 };
 
 State& state()
@@ -32,9 +32,17 @@ int answer(DialogRequest request, const std::function<int()>& real)
     state().history.push_back(request);
     if (state().responder)
         return state().responder(request);
-    Dialogs::NestedLoopScope scope;
+    NestedLoopScope scope;
     return real();
 }
+
+// Installed when the program starts, not on first use: the first exception
+// a guarded handler meets may come before any dialog has been opened. Every
+// program that links this file shows escaped exceptions in a message box.
+[[maybe_unused]] const bool exceptionReporterInstalled = [] {
+    SetExceptionReporter([](const QString& text) { Dialogs::MessageDlg(text, mtError, mbOK); });
+    return true;
+}();
 
 } // namespace
 
@@ -84,17 +92,5 @@ int Dialogs::ShowModal(QDialog& dialog)
 void Dialogs::SetResponder(Responder responder) { state().responder = std::move(responder); }
 const std::vector<DialogRequest>& Dialogs::History() { return state().history; }
 void Dialogs::ClearHistory() { state().history.clear(); }
-int Dialogs::NestedDepth() { return state().depth; }
-
-Dialogs::NestedLoopScope::NestedLoopScope()
-{
-    ++state().depth;
-    if (state().nestedLoopHook)
-        state().nestedLoopHook();
-}
-
-Dialogs::NestedLoopScope::~NestedLoopScope() { --state().depth; }
-
-void Dialogs::SetNestedLoopHook(std::function<void()> hook) { state().nestedLoopHook = std::move(hook); }
 
 } // namespace plover

@@ -3,6 +3,8 @@
 // every request is also recorded so a test can read what was shown.
 #pragma once
 
+#include "platform/messages.h"
+
 #include <QString>
 #include <functional>
 #include <vector>
@@ -40,22 +42,13 @@ public:
     static const std::vector<DialogRequest>& History();
     static void ClearHistory();
 
-    // Depth of modal loops opened through this service (0 outside any).
-    static int NestedDepth();
+    // Depth of modal loops open now (0 outside any).
+    static int NestedDepth() { return NestedLoopDepth(); }
 
-    // Marks a nested (modal) loop for as long as it lives. Real dialogs get
-    // one automatically; a test responder that runs a loop of its own uses
-    // one too. The message layer listens so that socket notifications keep
-    // being dispatched while a dialog is open inside a wait.
-    class NestedLoopScope final {
-    public:
-        NestedLoopScope();
-        ~NestedLoopScope();
-        NestedLoopScope(const NestedLoopScope&) = delete;
-        NestedLoopScope& operator=(const NestedLoopScope&) = delete;
-    };
-    // Called each time a nested loop begins (after the depth has grown).
-    static void SetNestedLoopHook(std::function<void()> hook);
+    // Real dialogs run inside one; a test responder that runs a loop of its
+    // own opens one too, so that socket notifications keep being dispatched
+    // while a dialog is open inside a wait (see platform/messages.h).
+    using NestedLoopScope = plover::NestedLoopScope;
 };
 
 } // namespace plover

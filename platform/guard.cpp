@@ -1,12 +1,30 @@
 #include "platform/guard.h"
 
-#include "platform/dialogs.h"
 #include "platform/exception.h"
 #include "platform/text.h"
 
+#include <cstdio>
 #include <new>
 
 namespace plover {
+
+namespace {
+
+std::function<void(const QString&)>& reporter()
+{
+    static std::function<void(const QString&)> instance;
+    return instance;
+}
+
+void report(const QString& text)
+{
+    if (reporter())
+        reporter()(text);
+    else
+        std::fprintf(stderr, "%s\n", text.toUtf8().constData());
+}
+
+} // namespace
 
 bool Guard(const std::function<void()>& handler)
 {
@@ -14,13 +32,18 @@ bool Guard(const std::function<void()>& handler)
         handler();
         return true;
     } catch (const Exception& e) {
-        Dialogs::MessageDlg(ToQ(e.Message()), mtError, mbOK);
+        report(ToQ(e.Message()));
     } catch (const std::bad_alloc&) {
-        Dialogs::MessageDlg(QStringLiteral("Out of memory"), mtError, mbOK);
+        report(QStringLiteral("Out of memory"));
     } catch (const std::exception& e) {
-        Dialogs::MessageDlg(QString::fromUtf8(e.what()), mtError, mbOK);
+        report(QString::fromUtf8(e.what()));
     }
     return false;
+}
+
+void SetExceptionReporter(std::function<void(const QString& text)> fn)
+{
+    reporter() = std::move(fn);
 }
 
 } // namespace plover

@@ -1,6 +1,5 @@
 #include "platform/messages.h"
 
-#include "platform/dialogs.h"
 #include "platform/guard.h"
 
 #include <QCoreApplication>
@@ -74,7 +73,7 @@ Registry& registry()
 struct ThreadState {
     std::shared_ptr<Queue> queue = std::make_shared<Queue>();
     std::unordered_map<HWND, std::shared_ptr<WindowProc>> procs;
-    // Modal depth of the Dialogs service when each live PumpScope began.
+    // Nested-loop depth when each live PumpScope began.
     std::vector<int> scopes;
     std::chrono::steady_clock::time_point lastEvents{};
 
@@ -98,6 +97,10 @@ struct ThreadState {
     }
 };
 
+// Modal loops run on the UI thread; a worker thread never pumps, so one
+// count serves.
+int nestedDepth = 0;
+
 ThreadState& state()
 {
     thread_local ThreadState s;
@@ -108,7 +111,7 @@ ThreadState& state()
 // pumping and no modal loop has been opened since it began.
 bool drainAllowed(const ThreadState& s)
 {
-    return s.scopes.empty() || Dialogs::NestedDepth() > s.scopes.back();
+    return s.scopes.empty() || nestedDepth > s.scopes.back();
 }
 
 // Caller holds q.mutex.
@@ -143,18 +146,10 @@ bool takeForDrain(Queue& q, bool holdInterrupts, MSG& out)
     return true;
 }
 
-struct HookInstaller {
-    HookInstaller()
-    {
-        Dialogs::SetNestedLoopHook([] { wakeIfQueued(); });
-    }
-};
-
 } // namespace
 
 HWND AllocateHWnd(WindowProc proc)
 {
-    static HookInstaller installer;
     ThreadState& s = state();
     HWND handle;
     {
@@ -248,7 +243,7 @@ void RemoveQueuedMessages(HWND window, UINT message, WPARAM wParam)
 
 PumpScope::PumpScope()
 {
-    state().scopes.push_back(Dialogs::NestedDepth());
+    state().scopes.push_back(nestedDepth);
 }
 
 PumpScope::~PumpScope()
@@ -258,6 +253,17 @@ PumpScope::~PumpScope()
     if (drainAllowed(s))
         wakeIfQueued();
 }
+
+NestedLoopScope::NestedLoopScope()
+{
+    ++nestedDepth;
+    // Messages a wait left queued are the nested loop's to dispatch now.
+    wakeIfQueued();
+}
+
+NestedLoopScope::~NestedLoopScope() { --nestedDepth; }
+
+int NestedLoopDepth() { return nestedDepth; }
 
 PumpResult PumpOneMessage(bool mayBlock, const std::function<void()>& beforeClose)
 {

@@ -84,8 +84,8 @@ void RemoveQueuedMessages(HWND window, UINT message, WPARAM wParam);
 
 // While a PumpScope lives on this thread, Qt's loop leaves the queue to the
 // wait loop (so WM_SOCKET_INTERRUPT reaches the wait). A modal loop opened
-// inside the scope through the Dialogs service lifts that: socket messages
-// are dispatched again so the connections underneath keep moving, and only
+// inside the scope (a NestedLoopScope) lifts that: socket messages are
+// dispatched again so the connections underneath keep moving, and only
 // WM_SOCKET_INTERRUPT messages stay queued for the wait.
 class PumpScope final {
 public:
@@ -94,6 +94,21 @@ public:
     PumpScope(const PumpScope&) = delete;
     PumpScope& operator=(const PumpScope&) = delete;
 };
+
+// Marks a nested (modal) loop for as long as it lives. The dialogs service
+// opens one around every real dialog; a test that answers a dialog with a
+// loop of its own opens one too. Kept here, not in the dialogs service, so
+// that the message layer needs no widgets.
+class NestedLoopScope final {
+public:
+    NestedLoopScope();
+    ~NestedLoopScope();
+    NestedLoopScope(const NestedLoopScope&) = delete;
+    NestedLoopScope& operator=(const NestedLoopScope&) = delete;
+};
+
+// Depth of the nested loops open now (0 outside any).
+int NestedLoopDepth();
 
 enum class PumpResult { Dispatched, Idle, Interrupt };
 
