@@ -1,13 +1,12 @@
 #include "net/datainterface.h"
 
 #include "net/errorcodes.h"
-#include "net/ftp.h"
 
 #include <algorithm>
 
 namespace plover {
 
-CDataInterface::CDataInterface(TFTP* owner) : CListeningSocket(owner)
+CDataInterface::CDataInterface(QObject* owner) : CListeningSocket(owner)
 {
     // A bulk connection: the system's buffer sizes, not the 2048 of a control line.
     SetApplyBufferSizes(false);
@@ -21,13 +20,24 @@ CDataInterface::~CDataInterface()
     removeDownload();
 }
 
-bool CDataInterface::ascii() const { return m_owner && m_owner->TransferMode() == tmASCII; }
-
 void CDataInterface::NoteActivity()
 {
     CListeningSocket::NoteActivity();
-    if (m_owner)
-        m_owner->NoteActivity();
+    if (OnActivity)
+        OnActivity();
+}
+
+void CDataInterface::transferred(const std::string& text)
+{
+    if (OnTransfer)
+        OnTransfer(m_byteCount, text);
+}
+
+void CDataInterface::PrepareTransfer(TTransferKind kind, const std::string& localFile, bool ascii)
+{
+    SetTransferKind(kind);
+    m_localFile = localFile;
+    m_ascii = ascii;
 }
 
 void CDataInterface::SetTransferKind(TTransferKind kind)
@@ -55,8 +65,8 @@ void CDataInterface::SetTransferKind(TTransferKind kind)
 
 void CDataInterface::FireError(int code, const std::string& description)
 {
-    if (m_owner)
-        m_owner->FireError(code, description);
+    if (OnFault)
+        OnFault(code, description);
 }
 
 void CDataInterface::fileFailed(int code, const std::string& text)
@@ -101,18 +111,18 @@ void CDataInterface::FireConnected(int result)
     m_fileOffset = 0;
     int code = 0;
     if (m_kind == tkUpload) {
-        code = m_file.OpenExisting(m_owner->LocalFile);
+        code = m_file.OpenExisting(m_localFile);
         m_uploadSize = code == 0 ? m_file.Size() : 0;
     } else if (m_kind == tkToFile) {
         removeDownload();  // a transfer replaced before it finished
-        code = m_file.CreateBeside(m_owner->LocalFile);
+        code = m_file.CreateBeside(m_localFile);
         if (code == 0)
             m_downloadName = m_file.FileName();
     }
     if (code != 0)
         fileFailed(code, "Error opening local file.");
-    if (m_owner && m_owner->OnStartTransfer)
-        m_owner->OnStartTransfer(m_owner);
+    if (OnStart)
+        OnStart();
     // Without its file the transfer cannot succeed: end it now rather than
     // let a download store nothing or an upload's wait hang.
     if (code != 0)
@@ -139,30 +149,28 @@ void CDataInterface::FireDataIn(const char* data, std::int64_t length, bool eol)
 {
     m_byteCount += length;
     switch (m_kind) {
-    case tkToText:
-        if (m_owner->OnTransfer) {
-            std::string text;
-            if (ascii())
-                m_decoder.Decode(data, static_cast<std::size_t>(length), text);
-            else
-                text.assign(data, static_cast<std::size_t>(length));
-            m_owner->OnTransfer(m_owner, m_byteCount, text);
-        }
+    case tkToText: {
+        std::string text;
+        if (ascii())
+            m_decoder.Decode(data, static_cast<std::size_t>(length), text);
+        else
+            text.assign(data, static_cast<std::size_t>(length));
+        transferred(text);
         break;
+    }
     case tkToFile:
         writeToFile(data, length);
-        if (m_owner->OnTransfer)
-            m_owner->OnTransfer(m_owner, m_byteCount, std::string());
+        transferred(std::string());
         break;
     case tkListing:
         // A name the server never listed must not appear from a line's tail.
         if (LineCapped() || (!eol && length > ListingLineLimit)) {
-            m_owner->trail(pidInfo, "A listing line longer than " + std::to_string(ListingLineLimit)
-                                        + " bytes was left out.");
+            if (OnInfo)
+                OnInfo("A listing line longer than " + std::to_string(ListingLineLimit) + " bytes was left out.");
             break;
         }
-        if (m_owner->OnDirList)
-            m_owner->OnDirList(m_owner, std::string(data, static_cast<std::size_t>(length)));
+        if (OnLine)
+            OnLine(std::string(data, static_cast<std::size_t>(length)));
         break;
     case tkUpload:
     case tkNone:
@@ -178,13 +186,13 @@ void CDataInterface::FireDisconnected(int)
         if (!rest.empty() && m_kind == tkToFile && m_file.IsOpen()
             && m_file.Write(rest.data(), static_cast<std::int64_t>(rest.size())) != 0)
             fileFailed(CFileStream::WriteFailed, "Error writing to local file.");
-        else if (!rest.empty() && m_kind == tkToText && m_owner->OnTransfer)
-            m_owner->OnTransfer(m_owner, m_byteCount, rest);
+        else if (!rest.empty() && m_kind == tkToText)
+            transferred(rest);
     }
     if (m_file.IsOpen() && m_file.Close() != 0)
         fileFailed(CFileStream::CloseFailed, "Error closing local file.");
-    if (m_owner && m_owner->OnEndTransfer)
-        m_owner->OnEndTransfer(m_owner);
+    if (OnEnd)
+        OnEnd();
 }
 
 int CDataInterface::FinishDownload(bool keep, const std::string& target)
@@ -240,7 +248,7 @@ int CDataInterface::pumpUploadBlock(bool& didWork, bool& wholeBlockTaken)
             m_readBuffer = std::make_unique<char[]>(BlockSize);
         const std::int64_t n = std::min<std::int64_t>(m_uploadSize - m_fileOffset, BlockSize);
         if (m_file.ReadAt(m_readBuffer.get(), n, m_fileOffset) != 0) {
-            m_owner->LastErrorText = "Error reading from local file.";
+            LastErrorText = "Error reading from local file.";
             return EngineError::UploadFailed;
         }
         if (ascii()) {
@@ -274,8 +282,7 @@ int CDataInterface::pumpUploadBlock(bool& didWork, bool& wholeBlockTaken)
     else if (wholeBlockTaken)
         m_byteCount += m_pendingFileBytes;
     didWork = true;
-    if (m_owner->OnTransfer)
-        m_owner->OnTransfer(m_owner, m_byteCount, std::string());
+    transferred(std::string());
     return 0;
 }
 

@@ -17,6 +17,7 @@
 #include "net/linebreaks.h"
 #include "net/listeningsocket.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -33,13 +34,16 @@ public:
     // The longest listing line kept whole; a longer one adds no row.
     static constexpr std::int32_t ListingLineLimit = 64 * 1024;
 
-    explicit CDataInterface(TFTP* owner);
+    explicit CDataInterface(QObject* owner = nullptr);
     ~CDataInterface() override;
 
     TTransferKind TransferKind() const { return m_kind; }
     // Set before each data command: raw blocks for files and text, lines
     // for listings. Forgets the previous transfer's file error.
     void SetTransferKind(TTransferKind kind);
+    // The same, with the local file of a download or upload (empty for a
+    // download to text) and whether line ends are converted (ASCII mode).
+    void PrepareTransfer(TTransferKind kind, const std::string& localFile, bool ascii);
     // Bytes moved on the wire (an ASCII upload counts the file's bytes).
     std::int64_t ByteCount() const { return m_byteCount; }
 
@@ -49,8 +53,8 @@ public:
     void ReleaseUpload() { m_uploadReleased = true; }
 
     // One turn of an upload, run from the owner's reply wait: sends the next
-    // part of the file. 0, 144 (the owner's LastErrorText says which), or
-    // the send's error. didWork is set when bytes went out.
+    // part of the file. 0, 144 (LastErrorText says which), or the send's
+    // error. didWork is set when bytes went out.
     [[nodiscard]] int PumpUpload(bool& didWork);
 
     // Passive mode: opens the data connection to the server's address and
@@ -78,8 +82,20 @@ public:
     };
     const std::optional<FileError>& LastFileError() const { return m_fileError; }
 
-    // Data moving counts as activity of the owner's waits too.
+    // Data moving counts as activity of the owner's waits too: OnActivity.
     void NoteActivity() override;
+
+    // What the transfer reports; the owning TFTP passes these on as its own
+    // events. OnTransfer carries the byte count and, for a download to
+    // text, the bytes; OnLine one listing line; OnFault a file or socket
+    // failure for OnError; OnInfo a line for the trace.
+    std::function<void()> OnStart;
+    std::function<void(std::int64_t count, const std::string& text)> OnTransfer;
+    std::function<void(const std::string& line)> OnLine;
+    std::function<void()> OnEnd;
+    std::function<void(int code, const std::string& description)> OnFault;
+    std::function<void(const std::string& text)> OnInfo;
+    std::function<void()> OnActivity;
 
 protected:
     void FireError(int code, const std::string& description) override;
@@ -91,11 +107,14 @@ private:
     void fileFailed(int code, const std::string& text);
     void writeToFile(const char* data, std::int64_t length);
     void removeDownload();
-    bool ascii() const;
+    bool ascii() const { return m_ascii; }
+    void transferred(const std::string& text);
     void finishUpload(bool& didWork);
     [[nodiscard]] int pumpUploadBlock(bool& didWork, bool& wholeBlockTaken);
 
     TTransferKind m_kind = tkNone;
+    std::string m_localFile;
+    bool m_ascii = false;
     std::int64_t m_byteCount = 0;
     int m_connectResult = 0;
     CFileStream m_file;

@@ -13,11 +13,14 @@ namespace plover {
 
 namespace {
 
-// Internal action values reachable only through the property accessors.
-constexpr int actionTypeAscii = 12;
-constexpr int actionTypeBinary = 13;
-constexpr int actionChangeDirectory = 14;
-constexpr int actionPrintDirectory = 15;
+// The steps the property accessors run as actions of their own. Action()
+// reads them as these numbers, after the published ones.
+enum TInternalAction : std::uint8_t {
+    actionTypeAscii = 12,
+    actionTypeBinary = 13,
+    actionChangeDirectory = 14,
+    actionPrintDirectory = 15,
+};
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -168,6 +171,26 @@ TFTP::TFTP(QObject* owner) : CIPPortMsg(owner)
     SetWindowHandle(m_window->Handle());
     m_data = std::make_unique<CDataInterface>(this);
     m_data->SetWindowHandle(m_window->Handle());
+    // The data side's reports become this component's events.
+    m_data->OnStart = [this] {
+        if (OnStartTransfer)
+            OnStartTransfer(this);
+    };
+    m_data->OnTransfer = [this](std::int64_t count, const std::string& text) {
+        if (OnTransfer)
+            OnTransfer(this, count, text);
+    };
+    m_data->OnLine = [this](const std::string& line) {
+        if (OnDirList)
+            OnDirList(this, line);
+    };
+    m_data->OnEnd = [this] {
+        if (OnEndTransfer)
+            OnEndTransfer(this);
+    };
+    m_data->OnFault = [this](int code, const std::string& text) { FireError(code, text); };
+    m_data->OnInfo = [this](const std::string& text) { trail(pidInfo, text); };
+    m_data->OnActivity = [this] { NoteActivity(); };
     SetEOL("\r\n");
     SetAnyCharacterEOL(true);
     SetReceiveCapacity(ReplyLineLimit + 2);
@@ -242,7 +265,11 @@ void TFTP::FireLineDropped(const std::string& line, bool complete)
 
 int TFTP::WaitIdle(bool& didWork)
 {
-    return m_data->PumpUpload(didWork);
+    m_data->LastErrorText.clear();
+    const int code = m_data->PumpUpload(didWork);
+    if (code != 0)
+        LastErrorText = m_data->LastErrorText.empty() ? ErrorText(code) : m_data->LastErrorText;
+    return code;
 }
 
 int TFTP::DoCommand(const std::string& name, const std::string& data, const std::string& wirePrefix)
@@ -333,18 +360,18 @@ void TFTP::PerformAction(int action)
         code = LastError;
     }
     if (code == 0) {
-        m_action = static_cast<std::uint8_t>(action);
+        setAction(static_cast<std::uint8_t>(action));
         try {
             code = action == ftpAbort ? abort(nested) : runAction(action);
         } catch (...) {
-            m_action = nested ? outer : static_cast<std::uint8_t>(ftpIdle);
+            setAction(nested ? outer : static_cast<std::uint8_t>(ftpIdle));
             throw;
         }
         if (!nested)
             code = finishAction(code);
     }
     // A nested interrupt or abort leaves the running action in charge.
-    m_action = nested ? outer : static_cast<std::uint8_t>(ftpIdle);
+    setAction(nested ? outer : static_cast<std::uint8_t>(ftpIdle));
     if (!nested)
         ExpectedSize = -1;
     if (code != 0) {
@@ -419,26 +446,30 @@ int TFTP::runAction(int action)
         return DoCommand("MKD", RemoteFile);
     case ftpRemoveDirectory:
         return DoCommand("RMD", RemoteFile);
-    case actionTypeAscii: {
-        const int code = DoCommand("TYPE A");
-        if (code == 0)
-            m_transferMode = tmASCII;
-        return code;
-    }
-    case actionTypeBinary: {
-        const int code = DoCommand("TYPE I");
-        if (code == 0)
-            m_transferMode = tmBinary;
-        return code;
-    }
+    case actionTypeAscii:
+        return sendType(tmASCII);
+    case actionTypeBinary:
+        return sendType(tmBinary);
     case actionChangeDirectory:
         return m_remotePath == ".." ? DoCommand("CDUP") : DoCommand("CWD", m_remotePath);
     case actionPrintDirectory:
         return printDirectory();
     default:
-        m_action = ftpIdle;
         throw Exception("Invalid Action Value");
     }
+}
+
+void TFTP::setAction(std::uint8_t action)
+{
+    m_action = action;
+}
+
+int TFTP::sendType(TFTPTransferModes mode)
+{
+    const int code = DoCommand(mode == tmASCII ? "TYPE A" : "TYPE I");
+    if (code == 0)
+        m_transferMode = mode;
+    return code;
 }
 
 int TFTP::logon()
@@ -454,14 +485,9 @@ int TFTP::logon()
         code = DoCommand("USER", User);
     if (code == 0)
         code = DoCommand("PASS", Password);
-    if (code == 0) {
-        m_action = ftpIdle;
-        if (m_transferMode != tmDefault) {
-            QuietErrors quiet(*this);
-            SetTransferMode(m_transferMode);
-            code = LastError;
-        }
-    }
+    // The mode chosen while disconnected goes out now, within the log-on.
+    if (code == 0 && m_transferMode != tmDefault)
+        code = sendType(m_transferMode);
     return code;
 }
 
@@ -557,7 +583,7 @@ int TFTP::sendPort()
         return Ws.WSAGetLastError();
     NetAddress local = control;
     local.SetPort(0);
-    if (const int code = m_data->ListenForData(local))
+    if (const int code = m_data->ListenForData(local, PeerNetAddress()))
         return code;
     const std::uint16_t port = m_data->ListenPort();
     if (port == 0)
@@ -653,7 +679,7 @@ int TFTP::dataCommand(TTransferKind kind, const std::string& command, const std:
         LastErrorText = ErrorText(EngineError::LineBreakInArgument);
         return EngineError::LineBreakInArgument;
     }
-    m_data->SetTransferKind(kind);
+    m_data->PrepareTransfer(kind, LocalFile, m_transferMode == tmASCII);
     m_announcedSize = -1;
     bool dataFailed = false;
     int code = transferOnce(command, argument, dataFailed);
@@ -666,7 +692,7 @@ int TFTP::dataCommand(TTransferKind kind, const std::string& command, const std:
         m_workingMode = toActive ? dcActive : dcPassive;
         m_data->Abort();
         (void)m_data->FinishDownload(false, LocalFile);
-        m_data->SetTransferKind(kind);
+        m_data->PrepareTransfer(kind, LocalFile, m_transferMode == tmASCII);
         m_announcedSize = -1;
         code = 0;
         if (m_outOfStep) {
@@ -674,11 +700,8 @@ int TFTP::dataCommand(TTransferKind kind, const std::string& command, const std:
             m_outOfStep = false;
             dropControlConnection("The connection's state is unknown; logging on again.");
         }
-        if (!Connected()) {
-            const std::uint8_t action = m_action;
+        if (!Connected())
             code = logon();
-            m_action = action;
-        }
         if (code == 0)
             code = transferOnce(command, argument, dataFailed);
     }

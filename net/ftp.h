@@ -127,10 +127,11 @@ protected:
     void FireLineDropped(const std::string& line, bool complete) override;
 
 private:
-    friend class CDataInterface;  // its trace lines
-
     void PerformAction(int action);
     [[nodiscard]] int runAction(int action);
+    // The one place the action in progress changes.
+    void setAction(std::uint8_t action);
+    [[nodiscard]] int sendType(TFTPTransferModes mode);
     // The end of a top-level action: the abort's own reply, and closing a
     // control connection whose state is no longer known.
     [[nodiscard]] int finishAction(int code);

@@ -39,20 +39,31 @@ LRESULT CIPPort::WindowProc(const MSG& msg)
     return 0;
 }
 
+CIPPort::OptionResult CIPPort::applyOption(int name, const char* value, int length)
+{
+    if (Ws.setsockopt(m_socket, SOL_SOCKET, name, value, length) == 0)
+        return {};
+    // Refused: the property is to show what the socket has instead.
+    OptionResult result{Ws.WSAGetLastError(), std::nullopt};
+    int actual = 0;
+    int len = sizeof actual;
+    if (Ws.getsockopt(m_socket, SOL_SOCKET, name, reinterpret_cast<char*>(&actual), &len) == 0)
+        result.actual = actual;
+    return result;
+}
+
 void CIPPort::SetInBufferSize(std::uint16_t size)
 {
     LastError = 0;
     m_inBufferSize = size;
     if (m_socket == INVALID_SOCKET)
         return;
-    if (Ws.setsockopt(m_socket, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&size), sizeof size) != 0) {
-        const int code = Ws.WSAGetLastError();
-        int actual = 0;
-        int len = sizeof actual;
-        if (Ws.getsockopt(m_socket, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<char*>(&actual), &len) == 0)
-            m_inBufferSize = static_cast<std::uint16_t>(std::clamp(actual, 0, 0xFFFF));
-        ReportError(code);
-    }
+    // Sent as 16 bits, as the property is.
+    const OptionResult r = applyOption(SO_RCVBUF, reinterpret_cast<const char*>(&size), sizeof size);
+    if (r.actual)
+        m_inBufferSize = static_cast<std::uint16_t>(std::clamp(*r.actual, 0, 0xFFFF));
+    if (r.code != 0)
+        ReportError(r.code);
 }
 
 void CIPPort::SetOutBufferSize(std::uint16_t size)
@@ -61,14 +72,11 @@ void CIPPort::SetOutBufferSize(std::uint16_t size)
     m_outBufferSize = size;
     if (m_socket == INVALID_SOCKET)
         return;
-    if (Ws.setsockopt(m_socket, SOL_SOCKET, SO_SNDBUF, reinterpret_cast<const char*>(&size), sizeof size) != 0) {
-        const int code = Ws.WSAGetLastError();
-        int actual = 0;
-        int len = sizeof actual;
-        if (Ws.getsockopt(m_socket, SOL_SOCKET, SO_SNDBUF, reinterpret_cast<char*>(&actual), &len) == 0)
-            m_outBufferSize = static_cast<std::uint16_t>(std::clamp(actual, 0, 0xFFFF));
-        ReportError(code);
-    }
+    const OptionResult r = applyOption(SO_SNDBUF, reinterpret_cast<const char*>(&size), sizeof size);
+    if (r.actual)
+        m_outBufferSize = static_cast<std::uint16_t>(std::clamp(*r.actual, 0, 0xFFFF));
+    if (r.code != 0)
+        ReportError(r.code);
 }
 
 void CIPPort::SetKeepAlive(bool keepAlive)
@@ -78,18 +86,15 @@ void CIPPort::SetKeepAlive(bool keepAlive)
     if (m_socket == INVALID_SOCKET)
         return;
     const int value = keepAlive ? 1 : 0;
-    if (Ws.setsockopt(m_socket, SOL_SOCKET, SO_KEEPALIVE, reinterpret_cast<const char*>(&value), sizeof value) != 0) {
-        const int code = Ws.WSAGetLastError();
-        int actual = 0;
-        int len = sizeof actual;
-        if (Ws.getsockopt(m_socket, SOL_SOCKET, SO_KEEPALIVE, reinterpret_cast<char*>(&actual), &len) == 0)
-            m_keepAlive = actual != 0;
-        ReportError(code);
-    }
+    const OptionResult r = applyOption(SO_KEEPALIVE, reinterpret_cast<const char*>(&value), sizeof value);
+    if (r.actual)
+        m_keepAlive = *r.actual != 0;
+    if (r.code != 0)
+        ReportError(r.code);
 }
 
 // On with a time-out of 0 makes closing the socket abortive (a reset, unsent
-// data dropped), as the design has it for its client connections.
+// data dropped): a control connection that is given up must not linger.
 void CIPPort::SetLinger(bool linger)
 {
     LastError = 0;
@@ -209,7 +214,7 @@ void CIPPort::SetAcceptData(bool accept)
 {
     LastError = 0;
     m_acceptData = accept;
-    if (accept && m_connected)
+    if (accept && Connected())
         PostReadEvent();
 }
 
@@ -217,7 +222,7 @@ void CIPPort::SetEOL(const std::string& eol)
 {
     LastError = 0;
     m_fifo.SetEOL(eol);
-    if (m_connected)
+    if (Connected())
         PostReadEvent();
 }
 
@@ -239,7 +244,6 @@ void CIPPort::SetConnected(bool connect)
         ReportError(EngineError::AlreadyConnected);
         return;
     }
-    m_closePending = false;
     m_fifo.Clear();
     NetAddress remote = RemoteNetAddress();
     if (!remote.IsValid() || (remote.Family() == AF_INET && remote.IPv4() == 0)) {
@@ -250,7 +254,6 @@ void CIPPort::SetConnected(bool connect)
         ReportError(EngineError::NoRemotePort);
         return;
     }
-    m_connected = false;
     remote.SetPort(m_remotePort);
     const SOCKET s = Ws.socket(remote.Family(), SOCK_STREAM, 0);
     if (s == INVALID_SOCKET) {
@@ -259,6 +262,7 @@ void CIPPort::SetConnected(bool connect)
         return;
     }
     m_socket = s;
+    setSocketState(TSocketState::Connecting);
     const NetAddress local = NetAddress::Any(remote.Family(), m_localPort);
     if (Ws.bind(s, local.Data(), local.Length()) != 0)
         return failConnect(Ws.WSAGetLastError());
@@ -288,9 +292,10 @@ void CIPPort::HandleSocketMessage(const MSG& msg)
         return;
     switch (WSAGETSELECTEVENT(msg.lParam)) {
     case FD_READ:
-        if (m_inReceive)
-            m_readDeferred = true;
-        else if (m_acceptData)
+        // During the loop's turn: it reads again before it ends (or closes).
+        if (m_receive == TReceiveState::Receiving)
+            setReceiveState(TReceiveState::ReadAgain);
+        else if (m_receive == TReceiveState::Idle && m_acceptData)
             ReceiveData(ReceiveMode::Notified);
         break;
     case FD_WRITE:
@@ -298,7 +303,7 @@ void CIPPort::HandleSocketMessage(const MSG& msg)
         break;
     case FD_CONNECT: {
         const int error = WSAGETSELECTERROR(msg.lParam);
-        m_connected = true;
+        setSocketState(TSocketState::Connected);
         FireConnected(error);
         if (error != 0)
             ResetSocket();
@@ -321,7 +326,7 @@ void CIPPort::ReceiveData(ReceiveMode mode)
     int reads = 0;
     const char* data;
     std::int32_t length;
-    m_inReceive = true;
+    setReceiveState(TReceiveState::Receiving);
     while (m_socket != INVALID_SOCKET && m_acceptData) {
         bool stopped = false;
         while (m_fifo.TakeLine(data, length)) {
@@ -338,11 +343,11 @@ void CIPPort::ReceiveData(ReceiveMode mode)
             deliverCappedLine();
             continue;
         }
-        if (m_closePending)
+        if (m_receive == TReceiveState::ClosePending)
             break;
         if (reads == maxReads) {
-            if (m_readDeferred) {
-                m_readDeferred = false;
+            if (m_receive == TReceiveState::ReadAgain) {
+                setReceiveState(TReceiveState::Receiving);
                 PostReadEvent();
             }
             break;
@@ -350,7 +355,7 @@ void CIPPort::ReceiveData(ReceiveMode mode)
         const int n = Ws.recv(m_socket, area.data(), static_cast<int>(std::min<std::size_t>(area.size(), INT_MAX)), 0);
         ++reads;
         if (n == 0) {
-            m_inReceive = false;
+            setReceiveState(TReceiveState::Idle);
             CloseConnection(FD_CLOSE);
             return;
         }
@@ -363,8 +368,9 @@ void CIPPort::ReceiveData(ReceiveMode mode)
         (void)m_fifo.Commit(n);
         NoteActivity();
     }
-    m_inReceive = false;
-    if (m_closePending)
+    const bool closeNow = m_receive == TReceiveState::ClosePending;
+    setReceiveState(TReceiveState::Idle);
+    if (closeNow)
         CloseConnection(FD_CLOSE);
 }
 
@@ -413,19 +419,18 @@ int CIPPort::CloseConnection(LPARAM code)
         return 0;
     }
     Ws.WSAAsyncSelect(m_socket, WindowHandle(), WM_SOCKET_NOTIFY, 0);
-    if (m_inReceive) {
-        m_closePending = true;
+    if (m_receive != TReceiveState::Idle) {
+        setReceiveState(TReceiveState::ClosePending);
         return 0;
     }
     // A handler that closes during the flush is deferred to here.
-    m_inReceive = true;
+    setReceiveState(TReceiveState::Receiving);
     FlushAtClose();
-    m_inReceive = false;
+    setReceiveState(TReceiveState::Idle);
     if (m_socket == INVALID_SOCKET)
         return 0;
     const SOCKET s = m_socket;
     const int result = Ws.closesocket(s) == 0 ? 0 : Ws.WSAGetLastError();
-    m_connected = false;
     m_socket = INVALID_SOCKET;
     ResetSocket();
     // A notification still queued must not reach a later socket that gets
@@ -439,13 +444,21 @@ void CIPPort::ResetSocket()
 {
     if (m_socket != INVALID_SOCKET)
         Ws.closesocket(m_socket);
-    m_connected = false;
     m_socket = INVALID_SOCKET;
+    setSocketState(TSocketState::None);
     m_bytesSent = 0;
     m_acceptData = true;
-    m_inReceive = false;
-    m_readDeferred = false;
-    m_closePending = false;
+    setReceiveState(TReceiveState::Idle);
+}
+
+void CIPPort::setSocketState(TSocketState state)
+{
+    m_state = state;
+}
+
+void CIPPort::setReceiveState(TReceiveState state)
+{
+    m_receive = state;
 }
 
 void CIPPort::AdoptSocket(SOCKET s)
@@ -453,10 +466,9 @@ void CIPPort::AdoptSocket(SOCKET s)
     if (m_socket != INVALID_SOCKET)
         RemoveQueuedMessages(WindowHandle(), WM_SOCKET_NOTIFY, static_cast<WPARAM>(m_socket));
     ResetSocket();
-    m_closePending = false;
     m_fifo.Clear();
     m_socket = s;
-    m_connected = true;
+    setSocketState(TSocketState::Connected);
 }
 
 int CIPPort::SetOOBInline(bool inlineOob)
@@ -471,7 +483,7 @@ int CIPPort::SetOOBInline(bool inlineOob)
 std::string CIPPort::LocalHost()
 {
     LastError = 0;
-    if (m_connected)
+    if (Connected())
         if (const NetAddress local = LocalNetAddress(); local.IsValid())
             return local.Text();
     return CWinsock::LocalHost();
@@ -486,7 +498,7 @@ void CIPPort::SetDataToSend(const char* data, std::int64_t length)
 int CIPPort::SendBlock(const char* data, std::int64_t length, int flags)
 {
     LastError = 0;
-    if (!m_connected) {
+    if (!Connected()) {
         Ws.WSASetLastError(WSAENOTCONN);
         return WSAENOTCONN;
     }

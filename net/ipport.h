@@ -26,6 +26,14 @@ namespace plover {
 class HiddenWindow;
 
 class CIPPort : public CWinsock {
+protected:
+    // No socket, a connect under way, or connected; see setSocketState.
+    enum class TSocketState : std::uint8_t { None, Connecting, Connected };
+    // The receive loop: idle, running, running with a read notification
+    // come in meanwhile (it reads once more), or running with a close
+    // requested meanwhile (it closes when its turn ends).
+    enum class TReceiveState : std::uint8_t { Idle, Receiving, ReadAgain, ClosePending };
+
 public:
     explicit CIPPort(QObject* owner = nullptr);
     ~CIPPort() override;
@@ -85,7 +93,7 @@ public:
     // See LineFIFO::SetStickyEOL (listings).
     void SetStickyEOL(bool sticky) { m_fifo.SetStickyEOL(sticky); }
 
-    bool Connected() const { return m_connected; }
+    bool Connected() const { return m_state == TSocketState::Connected; }
     // True connects (the outcome arrives as a connect notification), false
     // closes.
     virtual void SetConnected(bool connect);
@@ -150,18 +158,28 @@ protected:
     void PostReadEvent();
     // True only during FireDataIn of a line that was cut to the line limit.
     bool LineCapped() const { return m_lineCapped; }
-    bool InReceive() const { return m_inReceive; }
+    bool InReceive() const { return m_receive != TReceiveState::Idle; }
     // AcceptData without the read event a switch-on posts.
     void SetAcceptDataSilently(bool accept) { m_acceptData = accept; }
 
     LineFIFO m_fifo{2048};
     SOCKET m_socket = INVALID_SOCKET;
-    bool m_connected = false;
+    TSocketState m_state = TSocketState::None;
     // The block being delivered, set only while the data-in handler runs.
     const char* m_deliveredData = nullptr;
     std::int64_t m_deliveredLength = 0;
 
 private:
+    // A socket option: 0 when the socket took it, else the error and, when
+    // the socket tells, the value it has instead.
+    struct OptionResult {
+        int code = 0;
+        std::optional<int> actual;
+    };
+    [[nodiscard]] OptionResult applyOption(int name, const char* value, int length);
+    // The one place each state changes.
+    void setSocketState(TSocketState state);
+    void setReceiveState(TReceiveState state);
     void failConnect(int code);
     void deliverCappedLine();
 
@@ -174,12 +192,9 @@ private:
     std::string m_hostName;
     std::uint16_t m_remotePort = 0;
     std::uint16_t m_localPort = 0;
-    bool m_inReceive = false;
-    bool m_closePending = false;
+    TReceiveState m_receive = TReceiveState::Idle;
     bool m_lineCapped = false;
     std::chrono::steady_clock::time_point m_lastActivity = std::chrono::steady_clock::now();
-    // A read notification arrived while the receive loop ran; read again.
-    bool m_readDeferred = false;
     bool m_linger = true;
     bool m_keepAlive = false;
     std::int64_t m_bytesSent = 0;

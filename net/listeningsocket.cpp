@@ -1,13 +1,12 @@
 #include "net/listeningsocket.h"
 
 #include "net/errorcodes.h"
-#include "net/ftp.h"
 
 #include <cstdio>
 
 namespace plover {
 
-CListeningSocket::CListeningSocket(TFTP* owner) : CIPPort(owner), m_owner(owner) {}
+CListeningSocket::CListeningSocket(QObject* owner) : CIPPort(owner) {}
 
 CListeningSocket::~CListeningSocket()
 {
@@ -27,9 +26,10 @@ std::string FormatEprtArgument(const NetAddress& address, std::uint16_t port)
     return std::string(address.IsIPv6() ? "|2|" : "|1|") + address.Text() + "|" + std::to_string(port) + "|";
 }
 
-int CListeningSocket::ListenForData(const NetAddress& local)
+int CListeningSocket::ListenForData(const NetAddress& local, const NetAddress& expectedPeer)
 {
     CloseListener();
+    m_expectedPeer = expectedPeer;
     const SOCKET s = Ws.socket(local.Family(), SOCK_STREAM, IPPROTO_TCP);
     if (s == INVALID_SOCKET)
         return Ws.WSAGetLastError();
@@ -81,7 +81,7 @@ void CListeningSocket::accept()
     // Only the server may connect: a connection from another address (port
     // theft) is closed and the listener keeps waiting for the real one.
     const auto from = NetAddress::FromSockaddr(reinterpret_cast<sockaddr*>(&peer), static_cast<socklen_t>(length));
-    if (s != INVALID_SOCKET && m_owner && (!from || !from->SameHost(m_owner->PeerNetAddress()))) {
+    if (s != INVALID_SOCKET && (!from || !from->SameHost(m_expectedPeer))) {
         Ws.closesocket(s);
         return;
     }

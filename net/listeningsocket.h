@@ -8,18 +8,18 @@
 
 namespace plover {
 
-class TFTP;
-
 class CListeningSocket : public CIPPort {
 public:
-    explicit CListeningSocket(TFTP* owner);
+    explicit CListeningSocket(QObject* owner = nullptr);
     ~CListeningSocket() override;
 
     // Opens a listener on the local address and port (0: the system
-    // chooses). The control connection's address, so the data port is not
-    // offered on every interface. 0 or the library's error (the listener
-    // is then closed).
-    [[nodiscard]] int ListenForData(const NetAddress& local);
+    // chooses): the control connection's address, so the data port is not
+    // offered on every interface. Only a connection from the expected peer
+    // (the server) is taken; another (port theft) is closed and the
+    // listener keeps waiting. 0 or the library's error (the listener is
+    // then closed).
+    [[nodiscard]] int ListenForData(const NetAddress& local, const NetAddress& expectedPeer);
     // The port the listener got; 0 without one.
     std::uint16_t ListenPort() const;
     void CloseListener();
@@ -36,12 +36,11 @@ protected:
     void FireDataIn(const char* data, std::int64_t length, bool eol) override;
     void FireReadyToSend() override;
 
-    TFTP* m_owner;
-
 private:
     void accept();
 
     SOCKET m_listenSocket = INVALID_SOCKET;
+    NetAddress m_expectedPeer;
 };
 
 // PORT's "%d,%d,%d,%d,%d,%d" of an address (host byte order) and a port.

@@ -112,7 +112,8 @@ struct WSADATA {
 
 // X(ordinal, name, return type, parameter types, stub result)
 // The stubs stand in for every entry while the library is not bound; they
-// ignore their arguments and fail in the fixed way the design gives.
+// ignore their arguments and fail in a fixed way, so callers may use the
+// table at any time without checking.
 #define PLOVER_WINSOCK_FUNCTIONS(X)                                                                          \
     X(1, accept, SOCKET, (SOCKET, sockaddr*, int*), -1)                                                      \
     X(2, bind, int, (SOCKET, const sockaddr*, int), -1)                                                      \

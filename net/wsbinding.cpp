@@ -109,7 +109,7 @@ int ws_getsockname(SOCKET s, sockaddr* addr, int* len)
 }
 
 // Windows callers may pass integer options in fewer than four bytes (the
-// design's 16-bit buffer sizes); the platform wants a full int.
+// 16-bit buffer-size properties); the platform wants a full int.
 int ws_getsockopt(SOCKET s, int level, int name, char* value, int* len)
 {
     if (!value || !len || *len <= 0) {

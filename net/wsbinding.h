@@ -19,8 +19,9 @@
 
 namespace plover {
 
-// The stand-ins for LoadLibrary and GetProcAddress-by-ordinal. Only the
-// design's library name is known; the module handle is never released.
+// The stand-ins for LoadLibrary and GetProcAddress-by-ordinal. Only the one
+// library name the components ask for is known; the module handle is never
+// released.
 void* LoadWinsockModule(const std::string& fileName);
 void* GetWinsockProcAddress(void* module, int ordinal);
 

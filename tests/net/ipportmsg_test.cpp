@@ -193,7 +193,7 @@ TEST_F(IPPortMsgTest, LinesLeftAtACloseAreHeldAndAHalfLineIsNoReply)
     EXPECT_EQ(port.dropped, std::vector<std::string>{"-226 Transfer comp"});
 }
 
-// The measurement of the issue: a wait with nothing to do sleeps.
+// A wait with nothing to do sleeps: it must not spin a processor.
 TEST_F(IPPortMsgTest, IdleWaitUsesNoProcessorTime)
 {
     Peer peer;

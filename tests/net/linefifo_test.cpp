@@ -191,8 +191,9 @@ TEST(LineFIFO, RandomNoiseKeepsEveryByte)
         EXPECT_EQ(pieces, once) << "round " << round;
         for (const Piece& p : pieces) {
             EXPECT_LE(p.text.size(), 64u);
-            if (f.AnyCharacter())
+            if (f.AnyCharacter()) {
                 EXPECT_EQ(p.text.find_first_of("\r\n"), std::string::npos);
+            }
             EXPECT_NE(all.find(p.text), std::string::npos);
         }
     }
