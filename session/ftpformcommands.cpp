@@ -3,11 +3,11 @@
 // finished View or Unzip download triggers.
 #include "session/ftpform.h"
 
+#include "archive/archivewindow.h"
 #include "platform/dialogs.h"
 #include "platform/directorylistbox.h"
 #include "platform/shell.h"
 #include "platform/text.h"
-#include "session/archivewindow.h"
 #include "session/createdirectoryform.h"
 #include "session/filecommands.h"
 #include "session/localfiles.h"

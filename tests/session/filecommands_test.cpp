@@ -1,10 +1,10 @@
 // The session window's file commands in both directions, under offscreen Qt
 // against a real pyftpdlib server on 127.0.0.1, and their plain rules.
+#include "archive/archivewindow.h"
 #include "platform/dialogs.h"
 #include "platform/directorylistbox.h"
 #include "platform/exception.h"
 #include "platform/shell.h"
-#include "session/archivewindow.h"
 #include "session/createdirectoryform.h"
 #include "session/filecommands.h"
 #include "session/ftpform.h"

@@ -1,6 +1,7 @@
 // What the session window needs of the archive window: an archive to list
 // and unpack into a destination folder, or to show. The archive window
-// implements it and installs itself with TSessionShared::SetArchiveWindow.
+// implements it and installs itself with TSessionShared::SetArchiveWindow;
+// the interface lives here so that archive/ never includes session/.
 #pragma once
 
 #include <string>
