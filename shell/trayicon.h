@@ -5,6 +5,7 @@
 // mouse messages that TOvTrayIconMsgWindow::WMTrayIcon decides on.
 #pragma once
 
+#include "platform/messages.h"
 #include "platform/notifyevent.h"
 #include "platform/shiftstate.h"
 
@@ -77,7 +78,6 @@ class TOvTrayIconMsgWindow final : public QObject {
     Q_OBJECT
 public:
     // The tray's callback message and the mouse messages it carries.
-    static constexpr unsigned WM_USER = 1024;
     static constexpr unsigned WM_TRAYICON = WM_USER + 100;
     static constexpr unsigned WM_MOUSEMOVE = 512;
     static constexpr unsigned WM_LBUTTONDOWN = 513;
