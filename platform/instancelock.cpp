@@ -2,8 +2,12 @@
 
 #include "platform/dirs.h"
 
+#include <QSocketNotifier>
+
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -33,6 +37,24 @@ bool someoneListens(const sockaddr_un& addr)
     return live;
 }
 
+// The hand-over message: a header, every argument followed by a NUL byte,
+// then the end of the stream; the answer is "OK\n". The header tells a
+// hand-over from a start that only looks whether someone listens. Both
+// sides give up after a bounded time and a bounded size, so a stuck peer
+// stalls nobody.
+constexpr char header[] = "plover-arguments\n";
+constexpr std::size_t maxMessage = 64 * 1024;
+
+// Waits for fd to be ready (POLLIN or POLLOUT) until the deadline.
+bool waitFor(int fd, short events, std::chrono::steady_clock::time_point deadline)
+{
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0)
+        return false;
+    pollfd p{fd, events, 0};
+    return ::poll(&p, 1, static_cast<int>(left.count())) == 1 && (p.revents & events);
+}
+
 } // namespace
 
 InstanceLock::InstanceLock(std::string name, std::string dir)
@@ -44,6 +66,7 @@ InstanceLock::InstanceLock(std::string name, std::string dir)
 
 InstanceLock::~InstanceLock()
 {
+    m_notifier.reset();
     if (m_fd >= 0) {
         ::close(m_fd);
         ::unlink(m_path.c_str());
@@ -76,6 +99,79 @@ bool InstanceLock::AnotherInstanceRunning()
         ::unlink(m_path.c_str());
     }
     return false;
+}
+
+void InstanceLock::AcceptHandOvers(std::function<void(const std::vector<std::string>&)> handler)
+{
+    m_handler = std::move(handler);
+    if (m_fd < 0 || m_notifier)
+        return;
+    m_notifier = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Read);
+    QObject::connect(m_notifier.get(), &QSocketNotifier::activated, this, [this] { acceptOne(); });
+}
+
+void InstanceLock::acceptOne()
+{
+    const int c = ::accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC);
+    if (c < 0)
+        return;
+    // A short, bounded exchange: the other start is waiting for it.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    std::string message;
+    bool complete = false;
+    char buffer[4096];
+    while (message.size() < maxMessage && waitFor(c, POLLIN, deadline)) {
+        const ssize_t n = ::recv(c, buffer, sizeof buffer, 0);
+        if (n <= 0) {
+            complete = n == 0;
+            break;
+        }
+        message.append(buffer, static_cast<std::size_t>(n));
+    }
+    if (complete && message.compare(0, sizeof header - 1, header) == 0) {
+        std::vector<std::string> arguments;
+        std::size_t start = sizeof header - 1;
+        for (std::size_t end; (end = message.find('\0', start)) != std::string::npos; start = end + 1)
+            arguments.push_back(message.substr(start, end - start));
+        if (waitFor(c, POLLOUT, deadline))
+            (void)::send(c, "OK\n", 3, MSG_NOSIGNAL);
+        ::close(c);
+        if (m_handler)
+            m_handler(arguments);
+        return;
+    }
+    ::close(c);
+}
+
+bool InstanceLock::HandOver(const std::vector<std::string>& arguments, int timeoutMs) const
+{
+    sockaddr_un addr;
+    if (!fillAddress(m_path, addr))
+        return false;
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0)
+        return false;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    bool taken = false;
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0
+        || (errno == EINPROGRESS && waitFor(fd, POLLOUT, deadline))) {
+        std::string message = header;
+        for (const std::string& a : arguments)
+            message += a + '\0';
+        std::size_t sent = 0;
+        while (sent < message.size() && waitFor(fd, POLLOUT, deadline)) {
+            const ssize_t n = ::send(fd, message.data() + sent, message.size() - sent, MSG_NOSIGNAL);
+            if (n <= 0)
+                break;
+            sent += static_cast<std::size_t>(n);
+        }
+        if (sent == message.size() && ::shutdown(fd, SHUT_WR) == 0 && waitFor(fd, POLLIN, deadline)) {
+            char answer[3];
+            taken = ::recv(fd, answer, sizeof answer, 0) == 3 && std::memcmp(answer, "OK\n", 3) == 0;
+        }
+    }
+    ::close(fd);
+    return taken;
 }
 
 } // namespace plover

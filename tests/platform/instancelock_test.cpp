@@ -13,10 +13,10 @@ namespace {
 class InstanceLockTest : public test::TempHomeTest {
 protected:
     // Starts a probe process and returns it with the line it printed.
-    std::unique_ptr<QProcess> startProbe(std::string& verdict)
+    std::unique_ptr<QProcess> startProbe(std::string& verdict, const QStringList& more = {})
     {
         auto p = std::make_unique<QProcess>();
-        p->start(QStringLiteral(INSTANCE_PROBE), {QString::fromStdString(Root)});
+        p->start(QStringLiteral(INSTANCE_PROBE), QStringList{QString::fromStdString(Root)} + more);
         EXPECT_TRUE(p->waitForStarted(5000));
         EXPECT_TRUE(p->waitForReadyRead(5000));
         verdict = p->readLine().trimmed().toStdString();
@@ -54,6 +54,28 @@ TEST_F(InstanceLockTest, LockLeftByACrashedProcessIsTakenOver)
     auto second = startProbe(b);
     EXPECT_EQ(b, "primary");
     finish(*second);
+}
+
+// A second start hands its command line to the running instance and ends;
+// one that does not answer (stopped) leaves the second start on its own.
+TEST_F(InstanceLockTest, ASecondStartHandsItsCommandLineOver)
+{
+    std::string a, b;
+    auto first = startProbe(a, {"serve"});
+    ASSERT_EQ(a, "primary");
+    auto second = startProbe(b, {"send", "My_Site", "with space", ""});
+    EXPECT_EQ(b, "handed");
+    ASSERT_TRUE(first->waitForReadyRead(5000));
+    EXPECT_EQ(first->readLine().trimmed().toStdString(), "got:[My_Site][with space][]");
+    finish(*second);
+
+    ::kill(static_cast<pid_t>(first->processId()), SIGSTOP);
+    std::string c;
+    auto third = startProbe(c, {"send", "Other"});
+    EXPECT_EQ(c, "alone");
+    ::kill(static_cast<pid_t>(first->processId()), SIGCONT);
+    finish(*third);
+    finish(*first);
 }
 
 TEST_F(InstanceLockTest, InProcessSecondLockIsRefused)
