@@ -36,6 +36,7 @@ class TDriveComboBox;
 class TFileListBox;
 class TRemoteFilesView;
 class TRemoteRowsModel;
+class TRenameForm;
 struct TFTPFormLayout;
 
 class TFTPForm final : public QMainWindow {
@@ -218,6 +219,10 @@ private:
     enum class DownloadPurpose { Copy, View, Unzip };
     void downloadSelectedRows(DownloadPurpose purpose);
     void uploadFile(const QString& name);
+    // The local side of rename, delete and make directory (ftpformlocal.cpp).
+    void renameLocalFiles(TRenameForm& dialog);
+    void deleteLocalFiles(const std::function<bool(const std::string&)>& confirmed);
+    void makeLocalDirectory(const std::string& name);
     // Runs a command; when it stops on an exception the controls come back
     // at once, then the exception goes on to the guard.
     void runCommand(const std::function<void()>& body);

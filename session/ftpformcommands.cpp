@@ -18,9 +18,6 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <cerrno>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace plover {
 
@@ -223,18 +220,7 @@ void TFTPForm::RenameButtonClick()
             }
             return;
         }
-        const std::string dir = localDirectory();
-        for (const QString& f : FileListBox1->SelectedFiles()) {
-            dialog.RenameEdit->setText(f);
-            if (Dialogs::ShowModal(dialog) != mrOk)
-                continue;
-            const std::string to = JoinLocalPath(dir, FromQ(dialog.RenameEdit->text()));
-            // A move never replaces a file already there; failures stay silent.
-            struct stat st {};
-            if (::lstat(to.c_str(), &st) != 0)
-                (void)::rename(JoinLocalPath(dir, FromQ(f)).c_str(), to.c_str());
-        }
-        FileListBox1->Update();
+        renameLocalFiles(dialog);
     });
 }
 
@@ -260,11 +246,7 @@ void TFTPForm::DeleteButtonClick()
             }
             return;
         }
-        const std::string dir = localDirectory();
-        for (const QString& f : FileListBox1->SelectedFiles())
-            if (confirmed(FromQ(f)))
-                (void)::unlink(JoinLocalPath(dir, FromQ(f)).c_str());
-        FileListBox1->Update();
+        deleteLocalFiles(confirmed);
     });
 }
 
@@ -281,13 +263,7 @@ void TFTPForm::MakeDirectoryButtonClick()
             ChangeDirectory(FTP1->RemotePath());
             return;
         }
-        const std::string path = JoinLocalPath(localDirectory(), name);
-        Dialogs::ShowMessage(ToQ(path));
-        if (::mkdir(path.c_str(), 0777) == 0)
-            DirectoryListBox1->SetDirectory(ToQ(path));
-        else
-            Dialogs::ShowMessage(QStringLiteral("Directory creation failed."));
-        reReadLocalTree();
+        makeLocalDirectory(name);
     });
 }
 
