@@ -10,6 +10,7 @@
 #include "platform/text.h"
 #include "platform/directorylistbox.h"
 #include "session/ftpform.h"
+#include "session/named.h"
 #include "session/remotefiles.h"
 #include "shell/trayicon.h"
 
@@ -40,13 +41,6 @@ namespace plover {
 
 namespace {
 
-template <class T>
-T* named(T* widget, const char* name)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
-
 // A form row: the caption as the edit's buddy, and optionally a button after the edit.
 QLineEdit* labelledEdit(QFormLayout* form, const char* name, const QString& caption, QPushButton* button = nullptr)
 {
@@ -73,8 +67,8 @@ TMySitesWindow::TMySitesWindow(QWidget* parent) : QMainWindow(parent)
     OnTerminate = [] { QCoreApplication::exit(0); };
     buildControls();
     buildTray();
-    move(DesignLeft, DesignTop);
-    resize(DesignWidth, DesignHeight);
+    move(DefaultLeft, DefaultTop);
+    resize(DefaultWidth, DefaultHeight);
 
     // The desktop session is ending: the close that follows must save and
     // end the program instead of hiding. Should the session manager quit
@@ -306,7 +300,8 @@ void TMySitesWindow::FormCreate()
     IniFile = std::make_unique<TIniFile>(SettingsFilePath());
     TWindowBounds current{pos().x(), pos().y(), width(), height()};
     TWindowBounds b = ReadMainFormBounds(*IniFile, current);
-    // No range check is made, as designed: the remembered bounds are applied as read.
+    // Applied as read, without a range check, so that a window the user
+    // left on a second screen comes back there.
     move(b.Left, b.Top);
     resize(b.Width, b.Height);
     const int index = ReadMainFormIndex(*IniFile);
@@ -436,7 +431,7 @@ void TMySitesWindow::DoConnection(TFTPSiteRecord Site)
     form->SetPanelText(0, QStringLiteral("Connecting..."));
 
     const QRect screen = (form->screen() ? form->screen() : QGuiApplication::primaryScreen())->geometry();
-    form->SetBounds(SessionWindowBounds(Site, TFTPForm::DesignBounds(), screen.width(), screen.height()));
+    form->SetBounds(SessionWindowBounds(Site, TFTPForm::DefaultBounds(), screen.width(), screen.height()));
     form->ShowAllfilesMenu->setChecked(Site.ShowAllFiles != 0);
     form->show();
     form->SiteName = Site.FTPSiteName.Get();

@@ -143,13 +143,13 @@ public:
     // Ends the process; tests replace it.
     std::function<void()> OnTerminate;
 
-    // Designed bounds.
-    static constexpr int DesignLeft = 8;
-    static constexpr int DesignTop = 7;
-    static constexpr int DesignWidth = 428;
-    static constexpr int DesignHeight = 465;
+    // Bounds until the settings remember others.
+    static constexpr int DefaultLeft = 8;
+    static constexpr int DefaultTop = 7;
+    static constexpr int DefaultWidth = 428;
+    static constexpr int DefaultHeight = 465;
 
-    // Controls, named as in the design.
+    // Controls; each one's objectName is its member's name.
     QLabel* Label1;
     QLabel* Label5;
     QListWidget* FTPSitesLB;

@@ -60,10 +60,10 @@ int DropTargetIndex(int rowUnderPointer, int count)
     return target;
 }
 
-TWindowBounds SessionWindowBounds(const TFTPSiteRecord& site, const TWindowBounds& designed, int screenWidth,
+TWindowBounds SessionWindowBounds(const TFTPSiteRecord& site, const TWindowBounds& defaults, int screenWidth,
                                   int screenHeight)
 {
-    TWindowBounds b = designed;
+    TWindowBounds b = defaults;
     if (site.SessionLeft > 0 && site.SessionLeft < screenWidth)
         b.Left = site.SessionLeft;
     if (site.SessionTop > 0 && site.SessionTop < screenHeight)

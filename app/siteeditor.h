@@ -53,8 +53,8 @@ int DropTargetIndex(int rowUnderPointer, int count);
 
 // The session window's bounds for a profile: each remembered value applies
 // only inside its range (edges inside the screen, sizes above 70 and below
-// twice the screen); otherwise the designed value stays.
-TWindowBounds SessionWindowBounds(const TFTPSiteRecord& site, const TWindowBounds& designed, int screenWidth,
+// twice the screen); otherwise the default value stays.
+TWindowBounds SessionWindowBounds(const TFTPSiteRecord& site, const TWindowBounds& defaults, int screenWidth,
                                   int screenHeight);
 
 } // namespace plover

@@ -8,6 +8,7 @@
 #include "platform/text.h"
 #include "session/ftpformlayout.h"
 #include "session/localfiles.h"
+#include "session/named.h"
 #include "session/remotefiles.h"
 
 #include <QCloseEvent>
@@ -34,14 +35,7 @@ namespace plover {
 
 namespace {
 
-template <class T>
-T* named(T* object, const char* name)
-{
-    object->setObjectName(QString::fromLatin1(name));
-    return object;
-}
-
-void place(QWidget* w, const TRect& r)
+void place(QWidget* w, const TWindowBounds& r)
 {
     w->setGeometry(r.Left, r.Top, r.Width, r.Height);
 }
@@ -76,7 +70,7 @@ TFTPForm::BusyScope::~BusyScope()
 TFTPForm::TFTPForm(ISiteManager& siteManager, QWidget* parent) : QMainWindow(parent), m_siteManager(siteManager)
 {
     setObjectName(QStringLiteral("FTPForm"));
-    // Small enough for every caption to fit its designed 75-pixel button.
+    // Small enough for every caption to fit its 75-pixel button.
     QFont f = font();
     f.setPixelSize(11);
     setFont(f);
@@ -84,15 +78,14 @@ TFTPForm::TFTPForm(ISiteManager& siteManager, QWidget* parent) : QMainWindow(par
     buildControls();
     buildMenus();
     wireEvents();
-    const TWindowBounds design = DesignBounds();
-    SetBounds(design);
+    SetBounds(DefaultBounds());
 }
 
 TFTPForm::~TFTPForm() = default;
 
-TWindowBounds TFTPForm::DesignBounds()
+TWindowBounds TFTPForm::DefaultBounds()
 {
-    return {100, 80, DesignFormWidth, DesignFormHeight};
+    return {100, 80, DefaultFormWidth, DefaultFormHeight};
 }
 
 TWindowBounds TFTPForm::Bounds() const
@@ -198,8 +191,8 @@ void TFTPForm::buildControls()
     // Status bar with five panels, and the progress bar below it.
     AStatusBar1 = named(new QStatusBar(central), "AStatusBar1");
     AStatusBar1->setSizeGripEnabled(false);
-    // The panels keep their designed widths and are cut at the window's
-    // right edge, so they never hold the window wider than the user makes it.
+    // The panels keep their fixed widths and are cut at the window's right
+    // edge, so they never hold the window wider than the user makes it.
     static const int widths[5] = {150, 100, 60, 150, 150};
     static const char* const roles[5] = {"Status", "Amount transferred", "Speed", "Time elapsed", "Time left"};
     auto* panels = new QWidget(AStatusBar1);
@@ -669,7 +662,9 @@ void TFTPForm::FilterComboBox1Change()
     FileListBox1->SetMasks(masks);
 }
 
-void TFTPForm::CopyLaterButtonClick() {} // supplied by the background copy queue's issue
+// Background copy needs a window with a connection of its own, which this
+// program does not have yet; until it does, the command does nothing.
+void TFTPForm::CopyLaterButtonClick() {}
 
 void TFTPForm::FTP1Error(int, const std::string&)
 {

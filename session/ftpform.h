@@ -52,11 +52,11 @@ public:
     bool ViewAfterDownload = false;
     bool UnzipAfterDownload = false;
 
-    // The window's outer bounds in the design's units (the profile's
-    // SessionLeft/Top/Width/Height), and setting them.
+    // The window's outer bounds, frame included, as the profile's
+    // SessionLeft/Top/Width/Height keep them, and setting them.
     TWindowBounds Bounds() const;
     void SetBounds(const TWindowBounds& bounds);
-    static TWindowBounds DesignBounds();
+    static TWindowBounds DefaultBounds();
 
     // Status bar panel texts (0 to 4).
     QString PanelText(int panel) const;
@@ -125,7 +125,7 @@ public:
     void FTP1Transfer(int64_t BytesTransferred);
     void FTP1EndTransfer();
 
-    // Controls, named as in the design.
+    // Controls; each one's objectName is its member's name.
     QFrame* PanelRemote;
     QLineEdit* eRemotePath;
     QToolButton* ChangeToTextDirectory;
@@ -185,8 +185,9 @@ public:
         {"Zip Files (*.zip)", "*.zip"},
     };
 
-    // The design's outer frame around the window's Qt size (borders, title
-    // bar): the bounds and the resize rules count in outer pixels.
+    // The frame (borders, title bar) counted around the window's Qt size:
+    // the profiles' bounds and the resize rules count in outer pixels, as
+    // profiles shared with the Windows version do.
     static constexpr int FrameWidth = 8;
     static constexpr int FrameHeight = 26;
 

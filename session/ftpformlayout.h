@@ -2,41 +2,37 @@
 // window size, and which commands the current selection enables.
 #pragma once
 
+#include "platform/windowbounds.h"
+
 #include <string>
 #include <vector>
 
 namespace plover {
 
-struct TRect {
-    int Left = 0;
-    int Top = 0;
-    int Width = 0;
-    int Height = 0;
-};
-
-// The controls the resize rules move, in the design's coordinates (panes in
-// the window, their controls in the panes).
+// The controls the resize rules move, at their initial places (panes in the
+// window, their controls in the panes), in pixels of the default size.
 struct TFTPFormLayout {
-    TRect PanelRemote{8, 8, 225, 369};
-    TRect ScrollBox1{248, 8, 97, 321};
-    TRect PanelLocal{360, 8, 169, 372};
-    TRect eRemotePath{8, 12, 169, 21};
-    TRect ChangeToTextDirectory{192, 8, 25, 25};
-    TRect FilesHd{9, 41, 208, 17};
-    TRect lFiles{8, 54, 209, 275};
-    TRect DriveComboBox1{8, 16, 153, 19};
-    TRect DirectoryListBox1{8, 48, 153, 81};
-    TRect FileListBox1{8, 136, 153, 179};
-    TRect FilterComboBox1{8, 320, 153, 21};
-    TRect Binary{4, 272, 75, 17};
+    TWindowBounds PanelRemote{8, 8, 225, 369};
+    TWindowBounds ScrollBox1{248, 8, 97, 321};
+    TWindowBounds PanelLocal{360, 8, 169, 372};
+    TWindowBounds eRemotePath{8, 12, 169, 21};
+    TWindowBounds ChangeToTextDirectory{192, 8, 25, 25};
+    TWindowBounds FilesHd{9, 41, 208, 17};
+    TWindowBounds lFiles{8, 54, 209, 275};
+    TWindowBounds DriveComboBox1{8, 16, 153, 19};
+    TWindowBounds DirectoryListBox1{8, 48, 153, 81};
+    TWindowBounds FileListBox1{8, 136, 153, 179};
+    TWindowBounds FilterComboBox1{8, 320, 153, 21};
+    TWindowBounds Binary{4, 272, 75, 17};
 };
 
-// Design outer size of the session window.
-inline constexpr int DesignFormWidth = 547;
-inline constexpr int DesignFormHeight = 478;
+// The session window's outer size before a profile remembers one.
+inline constexpr int DefaultFormWidth = 547;
+inline constexpr int DefaultFormHeight = 478;
 
 // FormResize for the outer width W and height H, applied to the given
-// geometry in the designed order; integer division rounds toward zero.
+// geometry. Each step reads widths the steps before it set, so the order
+// matters; integer division rounds toward zero.
 [[nodiscard]] TFTPFormLayout FormResizeLayout(int W, int H, TFTPFormLayout layout = {});
 
 struct TCommandEnabling {

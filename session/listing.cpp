@@ -156,8 +156,10 @@ UnixLine parseUnixLine(std::string_view line, Fields& out)
     return UnixLine::NotUnix;
 }
 
-// The designed rules, read from the right-hand end of the line. Positions are
-// signed so that walking past the start is a plain "< 0" test.
+// A line that is no Unix long listing, read from its right-hand end, where
+// most listing styles put the name (a link's own name before "->"), the
+// time or year, day, month and size. Positions are signed so that walking
+// past the start is a plain "< 0" test.
 Fields parseFromRight(std::string_view line)
 {
     const auto at = [&](std::ptrdiff_t i) { return line[static_cast<std::size_t>(i)]; };
@@ -239,7 +241,8 @@ bool isDotRow(const std::string& row)
 }
 
 // Stable sort of every row except "." and "..", which go first. Keys are
-// taken once per row; the comparison is the design's.
+// taken once per row, not in every comparison, which keeps a sort of
+// 100,000 rows quick.
 template <typename Key, typename KeyOf, typename Compare>
 void sortRows(std::vector<std::string>& rows, KeyOf keyOf, Compare compare)
 {

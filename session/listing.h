@@ -22,7 +22,8 @@ struct TListingLine {
     std::string Name;
 };
 
-// The designed line-to-row rules of FTP1DirList. showDotFiles is the state of
+// The line-to-row rules of FTP1DirList: a Unix long listing by its columns,
+// any other line from its right-hand end. showDotFiles is the state of
 // ShowAllfilesMenu.
 [[nodiscard]] TListingLine ParseListingLine(std::string_view line, bool showDotFiles);
 

@@ -194,7 +194,7 @@ TEST_F(DoConnectionTest, TheSessionAsksForTheProfilesDataConnectionMode)
     EXPECT_TRUE(Messages.empty()) << Messages.front();
 }
 
-TEST_F(DoConnectionTest, RememberedBoundsOutsideTheirRangesKeepTheDesign)
+TEST_F(DoConnectionTest, RememberedBoundsOutsideTheirRangesKeepTheDefaults)
 {
     TFTPSiteRecord s = site("/");
     s.SessionLeft = 0;
@@ -205,7 +205,7 @@ TEST_F(DoConnectionTest, RememberedBoundsOutsideTheirRangesKeepTheDesign)
     w->DoConnection(s);
     ASSERT_TRUE(w->LastSession());
     const TWindowBounds b = w->LastSession()->Bounds();
-    const TWindowBounds d = TFTPForm::DesignBounds();
+    const TWindowBounds d = TFTPForm::DefaultBounds();
     EXPECT_EQ(b.Left, d.Left);
     EXPECT_EQ(b.Top, 30);
     EXPECT_EQ(b.Width, d.Width);

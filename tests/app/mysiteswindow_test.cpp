@@ -58,7 +58,7 @@ protected:
     int terminated = 0;
 };
 
-TEST_F(SiteManagerStartTest, WithoutSettingsTheDesignedBoundsAndFirstProfileApply)
+TEST_F(SiteManagerStartTest, WithoutSettingsTheDefaultBoundsAndFirstProfileApply)
 {
     writeSites({"One", "Two"});
     std::unique_ptr<TMySitesWindow> w;

@@ -75,13 +75,13 @@ TEST(SiteRules, DragScrollAndDropTarget)
 
 TEST(SessionBounds, RememberedValuesApplyOnlyInsideTheirRanges)
 {
-    const TWindowBounds designed{100, 50, 547, 478};
+    const TWindowBounds defaults{100, 50, 547, 478};
     TFTPSiteRecord r = MakeSiteRecord("s", "h", "", "", "", "");
     r.SessionLeft = 0;
     r.SessionTop = 800;  // the screen's height: outside
     r.SessionWidth = 60;
     r.SessionHeight = 70;
-    TWindowBounds b = SessionWindowBounds(r, designed, 1024, 800);
+    TWindowBounds b = SessionWindowBounds(r, defaults, 1024, 800);
     EXPECT_EQ(b.Left, 100);
     EXPECT_EQ(b.Top, 50);
     EXPECT_EQ(b.Width, 547);
@@ -91,7 +91,7 @@ TEST(SessionBounds, RememberedValuesApplyOnlyInsideTheirRanges)
     r.SessionTop = 799;
     r.SessionWidth = 2047;
     r.SessionHeight = 71;
-    b = SessionWindowBounds(r, designed, 1024, 800);
+    b = SessionWindowBounds(r, defaults, 1024, 800);
     EXPECT_EQ(b.Left, 1);
     EXPECT_EQ(b.Top, 799);
     EXPECT_EQ(b.Width, 2047);
@@ -99,7 +99,7 @@ TEST(SessionBounds, RememberedValuesApplyOnlyInsideTheirRanges)
 
     r.SessionWidth = 2048;  // twice the screen: outside
     r.SessionLeft = -1;
-    b = SessionWindowBounds(r, designed, 1024, 800);
+    b = SessionWindowBounds(r, defaults, 1024, 800);
     EXPECT_EQ(b.Width, 547);
     EXPECT_EQ(b.Left, 100);
 }

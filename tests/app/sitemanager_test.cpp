@@ -222,7 +222,7 @@ TEST_F(SiteManagerTest, DeleteTheLastAndTheOnlyEntry)
     EXPECT_EQ(w->SelectedIndex(), 1);
     EXPECT_EQ(w->FTPSiteNameEdit->text(), "Beta");
     EXPECT_EQ(w->PasswordEdit->text(), "pw");
-    EXPECT_EQ(enabled(), "10111111");  // Add on, Change off, as designed
+    EXPECT_EQ(enabled(), "10111111");  // Add on though the name is listed: it would only select it
 
     // A middle entry: its successor moves up into the selection.
     w->FTPSitesLB->setCurrentRow(0);

@@ -479,7 +479,7 @@ TEST_F(FileCommandsTest, MakeDirectoryOnBothSides)
     EXPECT_TRUE(fs::is_directory(Local + "/fresh"));
     EXPECT_EQ(form->DirectoryListBox1->Directory().toStdString(), Local + "/fresh");
 
-    // One level only: a missing parent fails with the designed message.
+    // One level only: a missing parent fails, and the user is told so.
     Messages.clear();
     answerWith("no/such", mrOk);
     form->MakeDirectoryButton->click();
@@ -641,7 +641,7 @@ TEST_F(FileCommandsTest, ARefusalStopsTheLoopAndBringsTheControlsBack)
     EXPECT_TRUE(controlsEnabled());
 }
 
-TEST_F(FileCommandsTest, TheDialogsCarryTheirDesignedNames)
+TEST_F(FileCommandsTest, TheDialogsCarryTheirNamesAndCaptions)
 {
     TRenameForm& rename = TSessionShared::RenameForm();
     EXPECT_EQ(&rename, &TSessionShared::RenameForm()) << "one for the whole application";

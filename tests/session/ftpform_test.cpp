@@ -33,7 +33,7 @@ using namespace plover;
 
 namespace {
 
-TEST(FTPFormLayoutTest, DesignSizeGivesTheDesignedNumbers)
+TEST(FTPFormLayoutTest, DefaultSizeGivesTheKnownNumbers)
 {
     const TFTPFormLayout l = FormResizeLayout(547, 478);
     EXPECT_EQ(l.PanelRemote.Width, 226);
@@ -189,7 +189,7 @@ protected:
     std::vector<std::string> Sent;
 };
 
-TEST_F(FTPFormTest, ControlsCarryTheirDesignedCaptionsAndNames)
+TEST_F(FTPFormTest, ControlsCarryTheirCaptionsAndNames)
 {
     EXPECT_EQ(form->findChild<QPushButton*>("SpawnButton")->text(), "New Session");
     EXPECT_EQ(form->findChild<QPushButton*>("Download")->text(), "<- Copy");
@@ -209,8 +209,8 @@ TEST_F(FTPFormTest, ControlsCarryTheirDesignedCaptionsAndNames)
     // Every caption fits its 75-pixel button.
     for (QPushButton* b : form->findChildren<QPushButton*>())
         EXPECT_LE(b->fontMetrics().horizontalAdvance(b->text()) + 6, b->width()) << b->text().toStdString();
-    // The design size lays the window out as the rules say.
-    form->SetBounds(TFTPForm::DesignBounds());
+    // The default size lays the window out as the rules say.
+    form->SetBounds(TFTPForm::DefaultBounds());
     QApplication::processEvents();
     EXPECT_EQ(form->PanelRemote->width(), 226);
     EXPECT_EQ(form->PanelLocal->width(), 178);

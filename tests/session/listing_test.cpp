@@ -124,7 +124,7 @@ const std::vector<Case> YearsAndTimes = {
     {"-rw-r--r--   1 o        g               1 Nov 09  3:47 h", true, "h", "Nov 09", "1", false},
 };
 
-// Not a Unix long listing: the designed right-to-left rules give what they give.
+// Not a Unix long listing: the right-to-left rules give what they give.
 const std::vector<Case> OddStyles = {
     {"01-15-24  12:34PM       <DIR>          folder", true, "folder", "01-15-24 12:34PM", "", false},
     {"01-15-24  12:34PM                 1234 my file.txt", true, "file.txt", "12:34PM 1234", "011524", false},

@@ -40,7 +40,7 @@ TEST(TransferTextTest, TimesSpeedsAndBarScale)
 }
 
 // 512,000 bytes 10 seconds into a 1,000 KB download.
-TEST(TransferProgressTest, DesignExample)
+TEST(TransferProgressTest, HalfOfAThousandKilobytesAfterTenSeconds)
 {
     const TTransferProgress p = started(1000 * KiB);
     const TTransferPanels t = p.Update(512000, T0 + 10'000);
