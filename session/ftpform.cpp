@@ -29,7 +29,6 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <functional>
-#include <tuple>
 
 namespace plover {
 
@@ -39,6 +38,39 @@ void place(QWidget* w, const TWindowBounds& r)
 {
     w->setGeometry(r.Left, r.Top, r.Width, r.Height);
 }
+
+// The file commands' controls: the button in the command column, and the
+// items of the FTP menu and of the popup menu, which click the button.
+struct TCommandControls {
+    TFileCommand Command;
+    QPushButton* TFTPForm::*Button;
+    const char* ButtonName;
+    QAction* TFTPForm::*MenuItem;
+    const char* MenuItemName;
+    QAction* TFTPForm::*PopupItem;
+    const char* PopupItemName;
+    int Top; // in the command column
+    void (TFTPForm::*Click)();
+    bool SeparatorAfter; // in both menus
+};
+
+const TCommandControls Commands[FileCommandCount] = {
+    {TFileCommand::CopyLater, &TFTPForm::CopyLaterButton, "CopyLaterButton", &TFTPForm::CopyLaterMenu, "CopyLaterMenu",
+     &TFTPForm::CopyLaterPopup, "CopyLaterPopup", 56, &TFTPForm::CopyLaterButtonClick, false},
+    {TFileCommand::Copy, &TFTPForm::Download, "Download", &TFTPForm::Downloadmenu, "Downloadmenu",
+     &TFTPForm::DownloadPopUp, "DownloadPopUp", 80, &TFTPForm::DownloadClick, true},
+    {TFileCommand::View, &TFTPForm::OpenButton, "OpenButton", &TFTPForm::OpenMenu, "OpenMenu", &TFTPForm::OpenPopUp,
+     "OpenPopUp", 116, &TFTPForm::OpenButtonClick, false},
+    {TFileCommand::Unzip, &TFTPForm::UnzipButton, "UnzipButton", &TFTPForm::UnZipMenu, "UnZipMenu",
+     &TFTPForm::UnZipPopUp, "UnZipPopUp", 140, &TFTPForm::UnzipButtonClick, true},
+    {TFileCommand::Rename, &TFTPForm::RenameButton, "RenameButton", &TFTPForm::RenameMenu, "RenameMenu",
+     &TFTPForm::RenamePopUp, "RenamePopUp", 172, &TFTPForm::RenameButtonClick, false},
+    {TFileCommand::Delete, &TFTPForm::DeleteButton, "DeleteButton", &TFTPForm::DeleteMenu, "DeleteMenu",
+     &TFTPForm::DeletePopUp, "DeletePopUp", 196, &TFTPForm::DeleteButtonClick, false},
+    {TFileCommand::MakeDirectory, &TFTPForm::MakeDirectoryButton, "MakeDirectoryButton", &TFTPForm::MakeDirectoryMenu,
+     "MakeDirectoryMenu", &TFTPForm::MakeDirectoryPopUp, "MakeDirectoryPopUp", 220, &TFTPForm::MakeDirectoryButtonClick,
+     false},
+};
 
 // Watches a widget's mouse presses (the directory tree's viewport).
 class PressFilter final : public QObject {
@@ -157,13 +189,9 @@ void TFTPForm::buildControls()
     };
     SpawnButton = button("SpawnButton", "New Session", 0, true);
     Exit = button("Exit", "Exit", 24, true);
-    CopyLaterButton = button("CopyLaterButton", "<- Bkg. Copy", 56, false);
-    Download = button("Download", "<- Copy", 80, false);
-    OpenButton = button("OpenButton", "View ->", 116, false);
-    UnzipButton = button("UnzipButton", "Unzip ->", 140, false);
-    RenameButton = button("RenameButton", "Rename ->", 172, false);
-    DeleteButton = button("DeleteButton", "Delete ->", 196, false);
-    MakeDirectoryButton = button("MakeDirectoryButton", "Mk. Dir ->", 220, false);
+    // The commands start disabled, in the local direction.
+    for (const TCommandControls& c : Commands)
+        this->*c.Button = button(c.ButtonName, CommandCaption(c.Command, m_direction, false), c.Top, false);
     Ascii = named(new QRadioButton(QStringLiteral("Ascii"), m_commandColumn), "Ascii");
     Ascii->setGeometry(4, 256, 75, 17);
     Binary = named(new QRadioButton(QStringLiteral("Binary"), m_commandColumn), "Binary");
@@ -236,15 +264,18 @@ void TFTPForm::buildMenus()
     Exit1 = item(file, "Exit1", "E&xit Session");
 
     QMenu* ftp = menuBar()->addMenu(QStringLiteral("F&TP"));
-    CopyLaterMenu = item(ftp, "CopyLaterMenu", "<- Bkg. Copy", false);
-    Downloadmenu = item(ftp, "Downloadmenu", "<- Copy", false);
-    ftp->addSeparator();
-    OpenMenu = item(ftp, "OpenMenu", "View ->", false);
-    UnZipMenu = item(ftp, "UnZipMenu", "Unzip ->", false);
-    ftp->addSeparator();
-    RenameMenu = item(ftp, "RenameMenu", "Rename ->", false);
-    DeleteMenu = item(ftp, "DeleteMenu", "Delete ->", false);
-    MakeDirectoryMenu = item(ftp, "MakeDirectoryMenu", "Mk. Dir ->", false);
+    FilePopUpMenu = named(new QMenu(this), "FilePopUpMenu");
+    // Until the first press in a list sets the direction, the items carry
+    // their buttons' captions.
+    for (const TCommandControls& c : Commands) {
+        const char* caption = CommandCaption(c.Command, m_direction, false);
+        this->*c.MenuItem = item(ftp, c.MenuItemName, caption, false);
+        this->*c.PopupItem = item(FilePopUpMenu, c.PopupItemName, caption, false);
+        if (c.SeparatorAfter) {
+            ftp->addSeparator();
+            FilePopUpMenu->addSeparator();
+        }
+    }
     ftp->addSeparator();
     AsciiMenu = item(ftp, "AsciiMenu", "Ascii");
     AsciiMenu->setCheckable(true);
@@ -258,17 +289,6 @@ void TFTPForm::buildMenus()
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     Contents1 = item(help, "Contents1", "Help...");
-
-    FilePopUpMenu = named(new QMenu(this), "FilePopUpMenu");
-    CopyLaterPopup = item(FilePopUpMenu, "CopyLaterPopup", "<- Bkg. Copy", false);
-    DownloadPopUp = item(FilePopUpMenu, "DownloadPopUp", "<- Copy", false);
-    FilePopUpMenu->addSeparator();
-    OpenPopUp = item(FilePopUpMenu, "OpenPopUp", "View ->", false);
-    UnZipPopUp = item(FilePopUpMenu, "UnZipPopUp", "Unzip ->", false);
-    FilePopUpMenu->addSeparator();
-    RenamePopUp = item(FilePopUpMenu, "RenamePopUp", "Rename ->", false);
-    DeletePopUp = item(FilePopUpMenu, "DeletePopUp", "Delete ->", false);
-    MakeDirectoryPopUp = item(FilePopUpMenu, "MakeDirectoryPopUp", "Mk. Dir ->", false);
 }
 
 void TFTPForm::wireEvents()
@@ -278,13 +298,6 @@ void TFTPForm::wireEvents()
     };
     onClick(SpawnButton, &TFTPForm::SpawnButtonClick);
     onClick(Exit, &TFTPForm::ExitClick);
-    onClick(CopyLaterButton, &TFTPForm::CopyLaterButtonClick);
-    onClick(Download, &TFTPForm::DownloadClick);
-    onClick(OpenButton, &TFTPForm::OpenButtonClick);
-    onClick(UnzipButton, &TFTPForm::UnzipButtonClick);
-    onClick(RenameButton, &TFTPForm::RenameButtonClick);
-    onClick(DeleteButton, &TFTPForm::DeleteButtonClick);
-    onClick(MakeDirectoryButton, &TFTPForm::MakeDirectoryButtonClick);
     connect(ChangeToTextDirectory, &QToolButton::clicked, this, Guarded([this](auto&&...) { ChangeToTextDirectoryClick(); }));
     // eRemotePathKeyPress: Enter changes to the typed directory.
     connect(eRemotePath, &QLineEdit::returnPressed, this, [this] { ChangeToTextDirectory->click(); });
@@ -293,16 +306,11 @@ void TFTPForm::wireEvents()
         connect(a, &QAction::triggered, this, Guarded([handler](auto&&...) { handler(); }));
     };
     // Each command item clicks its button, so both do the same.
-    for (auto [menuItem, popupItem, target] : {std::tuple{CopyLaterMenu, CopyLaterPopup, CopyLaterButton},
-                                              std::tuple{Downloadmenu, DownloadPopUp, Download},
-                                              std::tuple{OpenMenu, OpenPopUp, OpenButton},
-                                              std::tuple{UnZipMenu, UnZipPopUp, UnzipButton},
-                                              std::tuple{RenameMenu, RenamePopUp, RenameButton},
-                                              std::tuple{DeleteMenu, DeletePopUp, DeleteButton},
-                                              std::tuple{MakeDirectoryMenu, MakeDirectoryPopUp, MakeDirectoryButton}}) {
-        QPushButton* b = target;
-        onTrigger(menuItem, [b] { b->click(); });
-        onTrigger(popupItem, [b] { b->click(); });
+    for (const TCommandControls& c : Commands) {
+        QPushButton* b = this->*c.Button;
+        onClick(b, c.Click);
+        onTrigger(this->*c.MenuItem, [b] { b->click(); });
+        onTrigger(this->*c.PopupItem, [b] { b->click(); });
     }
     onTrigger(New1, [this] { New1Click(); });
     onTrigger(MainSitesWindow1, [this] { MainSitesWindow1Click(); });
@@ -391,29 +399,21 @@ void TFTPForm::applyLayout(const TFTPFormLayout& l)
 
 void TFTPForm::ChangeButtonNames(bool Remote)
 {
-    const TCommandCaptions c = CommandCaptions(Remote);
-    auto set = [](QPushButton* b, QAction* menuItem, QAction* popupItem, const char* text) {
-        const QString t = QString::fromUtf8(text);
-        b->setText(t);
-        menuItem->setText(t);
-        popupItem->setText(t);
-    };
-    set(CopyLaterButton, CopyLaterMenu, CopyLaterPopup, c.CopyLater);
-    set(Download, Downloadmenu, DownloadPopUp, c.Copy);
-    set(OpenButton, OpenMenu, OpenPopUp, c.View);
-    set(UnzipButton, UnZipMenu, UnZipPopUp, c.Unzip);
-    set(RenameButton, RenameMenu, RenamePopUp, c.Rename);
-    set(DeleteButton, DeleteMenu, DeletePopUp, c.Delete);
-    MakeDirectoryButton->setText(QString::fromUtf8(c.MakeDirectoryButton));
-    MakeDirectoryMenu->setText(QString::fromUtf8(c.MakeDirectoryItem));
-    MakeDirectoryPopUp->setText(QString::fromUtf8(c.MakeDirectoryItem));
+    // The one place the direction changes; the commands read it from here.
+    m_direction = Remote ? TCommandDirection::Remote : TCommandDirection::Local;
+    for (const TCommandControls& c : Commands) {
+        (this->*c.Button)->setText(QString::fromUtf8(CommandCaption(c.Command, m_direction, false)));
+        const QString item = QString::fromUtf8(CommandCaption(c.Command, m_direction, true));
+        (this->*c.MenuItem)->setText(item);
+        (this->*c.PopupItem)->setText(item);
+    }
     ShowButtonsCorrectly();
 }
 
 void TFTPForm::ShowButtonsCorrectly()
 {
     TSelectionFacts facts;
-    if (Download->text().startsWith(QLatin1Char('C'))) {
+    if (remoteDirection()) {
         std::vector<std::string> names;
         for (int row : SelectedRemoteRows())
             names.push_back(ExtractListingName(m_rows->Row(row)));
@@ -423,22 +423,21 @@ void TFTPForm::ShowButtonsCorrectly()
         facts = LocalSelectionFacts(!FileListBox1->SelectedFiles().isEmpty());
     }
     const TCommandEnabling e = CommandEnabling(facts);
-    for (QPushButton* b : {CopyLaterButton, Download, OpenButton, UnzipButton})
-        b->setEnabled(e.Copy);
-    for (QAction* a : {CopyLaterMenu, Downloadmenu, OpenMenu, UnZipMenu, CopyLaterPopup, DownloadPopUp, OpenPopUp, UnZipPopUp})
-        a->setEnabled(e.Copy);
-    for (QPushButton* b : {RenameButton, DeleteButton})
-        b->setEnabled(e.RenameDelete);
-    for (QAction* a : {RenameMenu, DeleteMenu, RenamePopUp, DeletePopUp})
-        a->setEnabled(e.RenameDelete);
+    for (const TCommandControls& c : Commands) {
+        if (const std::optional<bool> on = CommandEnabled(c.Command, e)) {
+            (this->*c.Button)->setEnabled(*on);
+            (this->*c.MenuItem)->setEnabled(*on);
+            (this->*c.PopupItem)->setEnabled(*on);
+        }
+    }
 }
 
 void TFTPForm::AllActive(bool Enable)
 {
-    for (QWidget* w : std::initializer_list<QWidget*>{Download, ChangeToTextDirectory, eRemotePath, CopyLaterButton,
-                                                      OpenButton, UnzipButton, DeleteButton, MakeDirectoryButton,
-                                                      RenameButton, Ascii, Binary, lFiles, DirectoryListBox1,
-                                                      FileListBox1, DriveComboBox1})
+    for (const TCommandControls& c : Commands)
+        (this->*c.Button)->setEnabled(Enable);
+    for (QWidget* w : std::initializer_list<QWidget*>{ChangeToTextDirectory, eRemotePath, Ascii, Binary, lFiles,
+                                                      DirectoryListBox1, FileListBox1, DriveComboBox1})
         w->setEnabled(Enable);
     // The make-directory items follow their button; no other rule enables them.
     MakeDirectoryMenu->setEnabled(Enable);

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "net/ftp.h"
+#include "session/ftpformlayout.h"
 #include "session/listing.h"
 #include "session/progress.h"
 #include "session/sitemanager.h"
@@ -37,7 +38,6 @@ class TFileListBox;
 class TRemoteFilesView;
 class TRemoteRowsModel;
 class TRenameForm;
-struct TFTPFormLayout;
 
 class TFTPForm final : public QMainWindow {
     Q_OBJECT
@@ -205,6 +205,7 @@ private:
     // The work a View or Unzip download triggers once it succeeded.
     void afterDownload();
     // The file commands' shared steps (ftpformcommands.cpp).
+    bool remoteDirection() const { return m_direction == TCommandDirection::Remote; }
     std::string localDirectory() const;
     bool remoteRowSelected(int row) const;
     void deselectRemoteRow(int row);
@@ -232,6 +233,7 @@ private:
 
     ISiteManager& m_siteManager;
     TRemoteRowsModel* m_rows;
+    TCommandDirection m_direction = TCommandDirection::Local;
     QLabel* m_panels[5] = {};
     QWidget* m_commandColumn = nullptr;
     QWidget* m_workArea = nullptr;

@@ -17,17 +17,10 @@
 
 #include <QLineEdit>
 #include <QProgressBar>
-#include <QPushButton>
 
 namespace plover {
 
 namespace {
-
-// The direction is the caption: each command reads its own button.
-bool remoteDirection(const QPushButton* button, QChar remoteFirst)
-{
-    return button->text().startsWith(remoteFirst);
-}
 
 const char* const ArchiveWindowMissing =
     "Unpacking archives is not available in this version: the archive window is missing.";
@@ -146,7 +139,7 @@ void TFTPForm::DownloadClick()
     UnzipAfterDownload = false;
     AllActive(false);
     runCommand([this] {
-        if (remoteDirection(Download, QLatin1Char('C'))) {
+        if (remoteDirection()) {
             downloadSelectedRows(DownloadPurpose::Copy);
         } else {
             for (const QString& f : FileListBox1->SelectedFiles())
@@ -160,7 +153,7 @@ void TFTPForm::OpenButtonClick()
 {
     UnzipAfterDownload = false;
     runCommand([this] {
-        if (remoteDirection(OpenButton, QLatin1Char('<'))) {
+        if (remoteDirection()) {
             downloadSelectedRows(DownloadPurpose::View);
         } else {
             for (const QString& f : FileListBox1->SelectedFiles())
@@ -174,7 +167,7 @@ void TFTPForm::UnzipButtonClick()
     UnzipAfterDownload = true;
     ViewAfterDownload = false;
     runCommand([this] {
-        if (remoteDirection(UnzipButton, QLatin1Char('<'))) {
+        if (remoteDirection()) {
             downloadSelectedRows(DownloadPurpose::Unzip);
             return;
         }
@@ -200,7 +193,7 @@ void TFTPForm::RenameButtonClick()
 {
     runCommand([this] {
         TRenameForm& dialog = TSessionShared::RenameForm();
-        if (remoteDirection(RenameButton, QLatin1Char('<'))) {
+        if (remoteDirection()) {
             m_rows->Flush();
             for (int i = 0; i < m_rows->rowCount(); ++i) {
                 if (!remoteRowSelected(i))
@@ -230,7 +223,7 @@ void TFTPForm::DeleteButtonClick()
         return Dialogs::MessageDlg(ToQ("Delete " + name + "?"), mtConfirmation, mbYes | mbNo) == mrYes;
     };
     runCommand([this, &confirmed] {
-        if (remoteDirection(DeleteButton, QLatin1Char('<'))) {
+        if (remoteDirection()) {
             m_rows->Flush();
             for (int i = 0; i <= m_rows->rowCount() - 1; ++i) {
                 if (!remoteRowSelected(i))
@@ -257,7 +250,7 @@ void TFTPForm::MakeDirectoryButtonClick()
         if (Dialogs::ShowModal(dialog) != mrOk)
             return;
         const std::string name = FromQ(dialog.CreateDirEdit->text());
-        if (remoteDirection(MakeDirectoryButton, QLatin1Char('<'))) {
+        if (remoteDirection()) {
             FTP1->RemoteFile = name;
             FTP1->SetAction(ftpMakeDirectory);
             ChangeDirectory(FTP1->RemotePath());

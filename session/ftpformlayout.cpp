@@ -33,13 +33,30 @@ TFTPFormLayout FormResizeLayout(int W, int H, TFTPFormLayout l)
     return l;
 }
 
-TCommandCaptions CommandCaptions(bool remote)
+const char* CommandCaption(TFileCommand command, TCommandDirection direction, bool menuItem)
 {
-    if (remote)
-        return {"Bkg. Copy ->", "Copy ->", "<- View", "<- Unzip", "<- Rename", "<- Delete", "<- Mk. Dir",
-                "<- Make Directory"};
-    return {"<- Bkg. Copy", "<- Copy", "View ->", "Unzip ->", "Rename ->", "Delete ->", "Mk. Dir ->",
-            "Make Directory ->"};
+    static constexpr const char* remote[FileCommandCount] = {"Bkg. Copy ->", "Copy ->",   "<- View",  "<- Unzip",
+                                                             "<- Rename",    "<- Delete", "<- Mk. Dir"};
+    static constexpr const char* local[FileCommandCount] = {"<- Bkg. Copy", "<- Copy",   "View ->",   "Unzip ->",
+                                                            "Rename ->",    "Delete ->", "Mk. Dir ->"};
+    const bool toRemote = direction == TCommandDirection::Remote;
+    if (command == TFileCommand::MakeDirectory && menuItem)
+        return toRemote ? "<- Make Directory" : "Make Directory ->";
+    const auto i = static_cast<std::size_t>(command);
+    return toRemote ? remote[i] : local[i];
+}
+
+std::optional<bool> CommandEnabled(TFileCommand command, const TCommandEnabling& enabling)
+{
+    switch (command) {
+    case TFileCommand::Rename:
+    case TFileCommand::Delete:
+        return enabling.RenameDelete;
+    case TFileCommand::MakeDirectory:
+        return std::nullopt;
+    default:
+        return enabling.Copy;
+    }
 }
 
 std::vector<std::string> FilterMasks(const std::string& mask)

@@ -4,13 +4,15 @@
 
 #include "platform/windowbounds.h"
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace plover {
 
-// The controls the resize rules move, at their initial places (panes in the
-// window, their controls in the panes), in pixels of the default size.
+// The controls the resize rules move, where they stand before the first
+// resize (panes in the window, their controls in the panes).
 struct TFTPFormLayout {
     TWindowBounds PanelRemote{8, 8, 225, 369};
     TWindowBounds ScrollBox1{248, 8, 97, 321};
@@ -67,18 +69,21 @@ TSelectionFacts RemoteSelectionFacts(bool anchor, const std::vector<std::string>
     return {f.Some && f.Anchor && f.File, f.Some && f.Anchor};
 }
 
-// The command captions for a direction ("Copy ->" remote, "<- Copy" local).
-struct TCommandCaptions {
-    const char* CopyLater;
-    const char* Copy;
-    const char* View;
-    const char* Unzip;
-    const char* Rename;
-    const char* Delete;
-    const char* MakeDirectoryButton;
-    const char* MakeDirectoryItem;
-};
-[[nodiscard]] TCommandCaptions CommandCaptions(bool remote);
+// Which pane the commands act on: the one last pressed with the mouse.
+// Remote: the remote list; Local: the local file list or directory tree.
+enum class TCommandDirection : std::uint8_t { Local, Remote };
+
+// The file commands of the command column, in its order from the top.
+enum class TFileCommand : std::uint8_t { CopyLater, Copy, View, Unzip, Rename, Delete, MakeDirectory };
+inline constexpr int FileCommandCount = 7;
+
+// A command's caption in a direction; the arrow points at the pane acted
+// on ("Copy ->" remote, "<- Copy" local). Menu items say "Make Directory"
+// in full where the button has room only for "Mk. Dir".
+[[nodiscard]] const char* CommandCaption(TFileCommand command, TCommandDirection direction, bool menuItem);
+// Whether the selection enables the command; nullopt for make directory,
+// which the selection does not decide.
+[[nodiscard]] std::optional<bool> CommandEnabled(TFileCommand command, const TCommandEnabling& enabling);
 
 // The local file list's masks for a filter ("*.htm; *.html" gives two);
 // "*.*" is every file.
