@@ -8,10 +8,8 @@
 #include "platform/guard.h"
 #include "platform/helpviewer.h"
 #include "platform/text.h"
-#include "platform/directorylistbox.h"
 #include "session/ftpform.h"
 #include "session/named.h"
-#include "session/remotefiles.h"
 #include "shell/trayicon.h"
 
 #include <QApplication>
@@ -19,7 +17,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDragMoveEvent>
-#include <QFileInfo>
 #include <QKeyEvent>
 #include <QScrollBar>
 #include <QSessionManager>
@@ -435,38 +432,14 @@ void TMySitesWindow::DoConnection(TFTPSiteRecord Site)
     form->ShowAllfilesMenu->setChecked(Site.ShowAllFiles != 0);
     form->show();
     form->SiteName = Site.FTPSiteName.Get();
-
-    TFTP& ftp = *form->FTP1;
-    ftp.SetTimeOut(FtpTimeOut);
-    ftp.SetWinsockLoaded(true);
-    const HostAndPort server = SplitServerField(Site.FTPServer.Get());
-    ftp.SetRemoteHost(server.Host);
-    ftp.SetRemotePort(server.Port);
-    const QString local = ToQ(Site.LocalDirectory.Get());
-    if (!local.isEmpty() && QFileInfo(local).isDir())
-        form->DirectoryListBox1->SetDirectory(local);
-    ftp.SetTransferMode(tmBinary);
-    ftp.SetDataConnectionMode(Site.DataConnectionMode());
-    ftp.RemoteFile.clear();
-    ftp.User = Site.UserName.Get();
-    ftp.Password = Site.Password.Get();
-    ftp.SetAction(ftpLogon);
-
-    const std::string remote = Site.RemoteDirectory.Get();
-    try {
-        if (!remote.empty())
-            ftp.SetRemotePath(remote);
-        form->eRemotePath->setText(ToQ(remote));
-    } catch (const std::exception&) {
-        Dialogs::ShowMessage(ToQ(remote + " is not a valid directory."));
-        form->eRemotePath->setText(QStringLiteral("/"));
-        ftp.SetRemotePath("/");
-    }
-    form->DirLB.Clear();
-    form->RemoteModel().Clear();
     form->AStatusBar1->clearMessage();
-    ftp.SetAction(ftpListDirectoryLong);
-    form->RemoteModel().Flush();
+
+    // Log-on and listing. The window follows the session: its local tree
+    // moves to the profile's directory, its path field shows the remote
+    // one, and a remote one the server refuses is reported there.
+    TFTPSession& session = form->Session();
+    session.SetTimeOut(FtpTimeOut);
+    session.Open(Site);
 }
 
 TFTPForm* TMySitesWindow::LastSession() const

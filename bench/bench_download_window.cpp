@@ -7,7 +7,6 @@
 // transfer. Goals: throughput ratio >= 0.8, longest gap < 100 ms.
 // BENCH_DOWNLOAD_MIB sets another size.
 #include "platform/dialogs.h"
-#include "platform/directorylistbox.h"
 #include "session/ftpform.h"
 #include "session/remotefiles.h"
 #include "tests/support/serverprocess.h"
@@ -106,17 +105,10 @@ int main(int argc, char** argv)
     });
     plover::TFTPForm form(sites);
     form.show();
-    form.DirectoryListBox1->SetDirectory(out);
-    plover::TFTP& ftp = *form.FTP1;
-    ftp.SetWinsockLoaded(true);
-    ftp.SetRemoteHost("127.0.0.1");
-    ftp.SetRemotePort(static_cast<uint16_t>(port));
-    ftp.SetTransferMode(plover::tmBinary);
-    ftp.User = "user";
-    ftp.Password = "password";
     try {
-        ftp.SetAction(plover::ftpLogon);
-        form.ChangeDirectory("/");
+        // As the site manager opens it, with the output folder as the
+        // profile's local directory.
+        form.Session().Open(plover::test::TestSite(static_cast<uint16_t>(port), "/", out.toStdString()));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "log-on failed: %s\n", e.what());
         return 1;
@@ -182,9 +174,6 @@ int main(int argc, char** argv)
     std::printf("responsiveness: %d ticks of a 10 ms timer over the window's runs, longest gap %lld ms (goal < %lld) %s\n", ticks,
                 static_cast<long long>(longestGap), static_cast<long long>(GapGoalMs),
                 longestGap < GapGoalMs && ticks > 1 ? "ok" : "MISSED");
-    try {
-        ftp.SetAction(plover::ftpLogoff);
-    } catch (const std::exception&) {
-    }
+    form.Session().Close();
     return 0;
 }

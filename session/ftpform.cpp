@@ -6,10 +6,11 @@
 #include "platform/guard.h"
 #include "platform/shell.h"
 #include "platform/text.h"
-#include "session/ftpformlayout.h"
+#include "session/filecommands.h"
 #include "session/localfiles.h"
 #include "session/named.h"
 #include "session/remotefiles.h"
+#include "session/remoterowsmodel.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -99,21 +100,28 @@ TFTPForm::BusyScope::~BusyScope()
     --m_form.m_busy;
 }
 
-TFTPForm::TFTPForm(ISiteManager& siteManager, QWidget* parent) : QMainWindow(parent), m_siteManager(siteManager)
+TFTPForm::TFTPForm(ISiteManager& siteManager, QWidget* parent)
+    : QMainWindow(parent), m_siteManager(siteManager), m_session(named(new TFTPSession(this), "Session"))
 {
     setObjectName(QStringLiteral("FTPForm"));
     // Small enough for every caption to fit its 75-pixel button.
     QFont f = font();
     f.setPixelSize(11);
     setFont(f);
-    FTP1 = named(new TFTP(this), "FTP1");
+    FTP1 = &m_session->FTP();
     buildControls();
     buildMenus();
     wireEvents();
+    wireSession();
     SetBounds(DefaultBounds());
 }
 
-TFTPForm::~TFTPForm() = default;
+TFTPForm::~TFTPForm()
+{
+    // The session first, while every control its last events reach is
+    // still there.
+    delete m_session;
+}
 
 TWindowBounds TFTPForm::DefaultBounds()
 {
@@ -164,9 +172,8 @@ void TFTPForm::buildControls()
     bold.setBold(true);
     FilesHd->setFont(bold);
 
-    m_rows = new TRemoteRowsModel(this);
     lFiles = named(new TRemoteFilesView(PanelRemote), "lFiles");
-    lFiles->setModel(m_rows);
+    lFiles->setModel(&m_session->Rows());
     lFiles->setItemDelegate(new TRemoteRowDelegate(FilesHd, lFiles));
     lFiles->setSelectionMode(QAbstractItemView::ExtendedSelection);
     lFiles->setUniformItemSizes(true);
@@ -319,7 +326,8 @@ void TFTPForm::wireEvents()
     onTrigger(AsciiMenu, [this] { AsciiMenuClick(); });
     onTrigger(BinaryMenu, [this] { BinaryMenuClick(); });
     onTrigger(Contents1, [this] { Contents1Click(); });
-    // ShowAllfilesMenu toggles its own check mark; the parser reads it.
+    // ShowAllfilesMenu toggles its own check mark; the session's parser
+    // follows it (wireSession).
     connect(Ascii, &QRadioButton::clicked, this, Guarded([this](auto&&...) { AsciiClick(); }));
     connect(Binary, &QRadioButton::clicked, this, Guarded([this](auto&&...) { BinaryClick(); }));
 
@@ -339,12 +347,28 @@ void TFTPForm::wireEvents()
                 FileListBox1->SetDirectory(dir);
                 DriveComboBox1->ShowDriveOf(dir);
             }));
+}
 
-    FTP1->OnError = [this](TCorvidBase*, int code, const std::string& text) { Guard([&] { FTP1Error(code, text); }); };
-    FTP1->OnDirList = [this](QObject*, const std::string& line) { FTP1DirList(line); };
-    FTP1->OnStartTransfer = [this](QObject*) { Guard([this] { FTP1StartTransfer(); }); };
-    FTP1->OnTransfer = [this](QObject*, int64_t n, const std::string&) { Guard([&] { FTP1Transfer(n); }); };
-    FTP1->OnEndTransfer = [this](QObject*) { Guard([this] { FTP1EndTransfer(); }); };
+void TFTPForm::wireSession()
+{
+    TFTPSession& s = *m_session;
+    s.OnRemotePath = [this](const std::string& path) { eRemotePath->setText(ToQ(path)); };
+    s.OnInvalidDirectory = [](const std::string& path) {
+        Dialogs::ShowMessage(ToQ(path + " is not a valid directory."));
+    };
+    s.OnLocalDirectory = [this](const std::string& dir) { DirectoryListBox1->SetDirectory(ToQ(dir)); };
+    s.OnNameRefused = [](const std::string& name) {
+        Dialogs::MessageDlg(ToQ(UnsafeNameMessage(name)), mtWarning, mbOK);
+    };
+    s.OnCopyStarting = [this](const TCopyStart& copy) { showCopyStarting(copy); };
+    s.OnDownloadFinished = [this](const TFinishedDownload& download) { downloadFinished(download); };
+    s.OnUploadFinished = [this](const std::string& file) { deselectLocalFile(ToQ(file)); };
+    // FTP1 raises these inside its waits, where nothing may escape.
+    s.OnActivity = [this](TSessionActivity activity) { Guard([&] { showActivity(activity); }); };
+    s.OnProgress = [this](const TTransferPanels& panels) { Guard([&] { showProgress(panels); }); };
+    s.OnError = [this](int, const std::string&) { Guard([this] { showReady(); }); };
+    s.ShowDotFiles = ShowAllfilesMenu->isChecked();
+    connect(ShowAllfilesMenu, &QAction::toggled, this, [this](bool on) { m_session->ShowDotFiles = on; });
 }
 
 QString TFTPForm::PanelText(int panel) const
@@ -359,7 +383,12 @@ void TFTPForm::SetPanelText(int panel, const QString& text)
 
 const std::vector<std::string>& TFTPForm::RemoteRows() const
 {
-    return m_rows->Rows();
+    return m_session->RemoteRows();
+}
+
+TRemoteRowsModel& TFTPForm::RemoteModel()
+{
+    return m_session->Rows();
 }
 
 std::vector<int> TFTPForm::SelectedRemoteRows() const
@@ -416,9 +445,9 @@ void TFTPForm::ShowButtonsCorrectly()
     if (remoteDirection()) {
         std::vector<std::string> names;
         for (int row : SelectedRemoteRows())
-            names.push_back(ExtractListingName(m_rows->Row(row)));
+            names.push_back(ExtractListingName(RemoteModel().Row(row)));
         facts = RemoteSelectionFacts(lFiles->currentIndex().isValid(), names,
-                                     [this](const std::string& n) { return DirLB.Contains(n); });
+                                     [this](const std::string& n) { return m_session->DirLB.Contains(n); });
     } else {
         facts = LocalSelectionFacts(!FileListBox1->SelectedFiles().isEmpty());
     }
@@ -447,24 +476,7 @@ void TFTPForm::AllActive(bool Enable)
 void TFTPForm::ChangeDirectory(const std::string& Path)
 {
     BusyScope busy(*this);
-    try {
-        FTP1->SetRemotePath(Path);
-    } catch (const EFTP&) {
-        if (Path.empty() || Path[0] != '/') {
-            ChangeDirectory("/" + Path);
-        } else if (Path != "/" && m_rows->Rows().empty()) {
-            Dialogs::ShowMessage(ToQ(Path + " is not a valid directory."));
-            ChangeDirectory("/");
-            eRemotePath->setText(QStringLiteral("/"));
-        }
-    }
-    FTP1->RemoteFile.clear();
-    m_rows->Clear();
-    DirLB.Clear();
-    setCursor(Qt::WaitCursor);
-    eRemotePath->setText(ToQ(FTP1->RemotePath()));
-    FTP1->SetAction(ftpListDirectoryLong);
-    m_rows->Flush();
+    m_session->ChangeDirectory(Path);
 }
 
 void TFTPForm::ChangeToTextDirectoryClick()
@@ -485,8 +497,8 @@ void TFTPForm::lFilesDblClick()
     const QModelIndex current = lFiles->currentIndex();
     if (!current.isValid())
         return;
-    const std::string name = ExtractListingName(m_rows->Row(current.row()));
-    if (!DirLB.Contains(name)) {
+    const std::string name = ExtractListingName(RemoteModel().Row(current.row()));
+    if (!m_session->DirLB.Contains(name)) {
         Download->click();
         return;
     }
@@ -568,19 +580,13 @@ void TFTPForm::ShowAllfilesMenuClick()
 
 void TFTPForm::SpawnButtonClick()
 {
-    // The server as the user gave it (a name stays a name).
-    TFTPSiteRecord site = MakeSiteRecord(SiteName, JoinServerField(FTP1->RemoteHostName(), FTP1->RemotePort()),
-                                         FTP1->RemotePath(), FromQ(DirectoryListBox1->Directory()), FTP1->User,
-                                         FTP1->Password);
+    TFTPSiteRecord site = m_session->ConnectionRecord(SiteName, localDirectory());
     const TWindowBounds b = Bounds();
     site.SessionLeft = b.Left + 20;
     site.SessionTop = b.Top + 20;
     site.SessionWidth = b.Width;
     site.SessionHeight = b.Height;
     site.ShowAllFiles = ShowAllfilesMenu->isChecked() ? 1 : 0;
-    // The mode this session's data connections use (the one that worked,
-    // once one has), so the new session does not fail over again.
-    site.SetDataConnectionMode(FTP1->WorkingDataMode());
     m_siteManager.DoConnection(site);
 }
 
@@ -617,12 +623,7 @@ void TFTPForm::Exit1Click()
 void TFTPForm::FormClose()
 {
     m_siteManager.StoreSessionState(SiteName, Bounds(), ShowAllfilesMenu->isChecked());
-    try {
-        FTP1->SetAction(ftpLogoff);
-        FTP1->SetWinsockLoaded(false);
-    } catch (const EFTP&) {
-        // A connection that cannot log off cleanly is dropped with the window.
-    }
+    m_session->Close();
 }
 
 void TFTPForm::closeEvent(QCloseEvent* event)
@@ -637,9 +638,10 @@ void TFTPForm::closeEvent(QCloseEvent* event)
 
 void TFTPForm::deleteWhenIdle()
 {
-    // A window closed while one of its actions waits is freed only after
-    // that wait has returned: the wait runs on this window's component.
-    if (m_busy == 0 && FTP1->Action() == ftpIdle)
+    // A window closed while one of its commands or its session's actions
+    // waits is freed only after that wait has returned: the wait runs on
+    // this window's objects.
+    if (m_busy == 0 && !m_session->Busy())
         deleteLater();
     else
         QTimer::singleShot(100, this, [this] { deleteWhenIdle(); });
@@ -647,10 +649,10 @@ void TFTPForm::deleteWhenIdle()
 
 void TFTPForm::FilesHdSectionClick(int section)
 {
-    std::vector<std::string> rows = m_rows->Rows();
+    std::vector<std::string> rows = RemoteRows();
     const std::string text = FromQ(FilesHd->model()->headerData(section, Qt::Horizontal).toString());
     if (SortBySection(rows, text))
-        m_rows->SetRows(std::move(rows));
+        RemoteModel().SetRows(std::move(rows));
 }
 
 void TFTPForm::FilterComboBox1Change()
@@ -665,33 +667,66 @@ void TFTPForm::FilterComboBox1Change()
 // program does not have yet; until it does, the command does nothing.
 void TFTPForm::CopyLaterButtonClick() {}
 
-void TFTPForm::FTP1Error(int, const std::string&)
+// FTP1's events go to the session, which tells the window what to show.
+void TFTPForm::FTP1Error(int ErrorCode, const std::string& Description)
+{
+    m_session->FTP1Error(ErrorCode, Description);
+}
+
+void TFTPForm::FTP1DirList(const std::string& DirEntry)
+{
+    m_session->FTP1DirList(DirEntry);
+}
+
+void TFTPForm::FTP1StartTransfer()
+{
+    m_session->FTP1StartTransfer();
+}
+
+void TFTPForm::FTP1Transfer(int64_t BytesTransferred)
+{
+    m_session->FTP1Transfer(BytesTransferred);
+}
+
+void TFTPForm::FTP1EndTransfer()
+{
+    m_session->FTP1EndTransfer();
+}
+
+void TFTPForm::showReady()
 {
     SetPanelText(0, QStringLiteral("Ready"));
     AllActive(true);
     ProgressBar1->hide();
 }
 
-void TFTPForm::FTP1DirList(const std::string& DirEntry)
+void TFTPForm::showActivity(TSessionActivity activity)
 {
-    TListingLine parsed = ParseListingLine(DirEntry, ShowAllfilesMenu->isChecked());
-    if (parsed.AddRow)
-        m_rows->Append(std::move(parsed.Row));
-    if (parsed.IsDirectory)
-        DirLB.Add(parsed.Name);
+    switch (activity) {
+    case TSessionActivity::Listing:
+        setCursor(Qt::WaitCursor);
+        break;
+    case TSessionActivity::Transferring:
+        SetPanelText(0, QStringLiteral("Starting transfer..."));
+        setCursor(Qt::WaitCursor);
+        AllActive(false);
+        break;
+    case TSessionActivity::Idle:
+        // A listing shows no progress, so it ends without the beep.
+        if (!PanelText(1).isEmpty()) {
+            for (int i = 1; i <= 4; ++i)
+                SetPanelText(i, QString());
+            Beep();
+        }
+        showReady();
+        unsetCursor();
+        ProgressBar1->setValue(0);
+        break;
+    }
 }
 
-void TFTPForm::FTP1StartTransfer()
+void TFTPForm::showProgress(const TTransferPanels& p)
 {
-    SetPanelText(0, QStringLiteral("Starting transfer..."));
-    setCursor(Qt::WaitCursor);
-    AllActive(false);
-    Progress.Start(MonotonicMilliseconds());
-}
-
-void TFTPForm::FTP1Transfer(int64_t BytesTransferred)
-{
-    const TTransferPanels p = Progress.Update(BytesTransferred, MonotonicMilliseconds());
     SetPanelText(1, ToQ(p.Amount));
     ProgressBar1->setValue(p.BarPosition);
     SetPanelText(3, ToQ(p.Elapsed));
@@ -701,19 +736,13 @@ void TFTPForm::FTP1Transfer(int64_t BytesTransferred)
         SetPanelText(4, ToQ(*p.Left));
 }
 
-void TFTPForm::FTP1EndTransfer()
+void TFTPForm::showCopyStarting(const TCopyStart& copy)
 {
-    m_rows->Flush();
-    if (!PanelText(1).isEmpty()) {
-        for (int i = 1; i <= 4; ++i)
-            SetPanelText(i, QString());
-        Beep();
-    }
-    SetPanelText(0, QStringLiteral("Ready"));
-    AllActive(true);
-    unsetCursor();
-    ProgressBar1->hide();
+    // An upload's status text comes with the start of its transfer.
+    if (copy.Download)
+        SetPanelText(0, ToQ("Copying: " + copy.RemoteFile));
     ProgressBar1->setValue(0);
+    ProgressBar1->show();
 }
 
 } // namespace plover

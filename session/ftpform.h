@@ -1,14 +1,14 @@
 // TFTPForm: the window of one FTP session. The remote directory on the
 // left, the local drive, directory tree and files on the right, the command
 // column between them; commands act in the direction of the pane last
-// pressed with the mouse. It owns its FTP component and reaches the site
-// manager through ISiteManager.
+// pressed with the mouse. The session's work is its TFTPSession's; the
+// window shows it, asks the user and reaches the site manager through
+// ISiteManager.
 #pragma once
 
 #include "net/ftp.h"
 #include "session/ftpformlayout.h"
-#include "session/listing.h"
-#include "session/progress.h"
+#include "session/ftpsession.h"
 #include "session/sitemanager.h"
 
 #include <QMainWindow>
@@ -49,8 +49,9 @@ public:
 
     // The name of the profile this window was opened for; set by the opener.
     std::string SiteName;
-    bool ViewAfterDownload = false;
-    bool UnzipAfterDownload = false;
+
+    // The session this window shows.
+    TFTPSession& Session() { return *m_session; }
 
     // The window's outer bounds, frame included, as the profile's
     // SessionLeft/Top/Width/Height keep them, and setting them.
@@ -64,12 +65,8 @@ public:
 
     // The remote rows (the items of lFiles), pending ones included.
     const std::vector<std::string>& RemoteRows() const;
-    TRemoteRowsModel& RemoteModel() { return *m_rows; }
+    TRemoteRowsModel& RemoteModel();
     std::vector<int> SelectedRemoteRows() const;
-    // The names of the listing's directory and link entries.
-    TDirectoryNames DirLB;
-    // The transfer's figures; a command sets the size before it starts.
-    TTransferProgress Progress;
 
     // While one of these lives the window is not deleted after a close;
     // callers that wait inside FTP1 hold one.
@@ -119,6 +116,8 @@ public:
     void DeleteButtonClick();
     void MakeDirectoryButtonClick();
 
+    // FTP1's events: the session handles each and the window shows what
+    // it tells (callable as FTP1 would raise them).
     void FTP1Error(int ErrorCode, const std::string& Description);
     void FTP1DirList(const std::string& DirEntry);
     void FTP1StartTransfer();
@@ -150,6 +149,7 @@ public:
     QComboBox* FilterComboBox1;
     QStatusBar* AStatusBar1;
     QProgressBar* ProgressBar1;
+    // The session's connection.
     TFTP* FTP1;
 
     QAction* New1;
@@ -199,28 +199,32 @@ private:
     void buildControls();
     void buildMenus();
     void wireEvents();
+    void wireSession();
     void applyLayout(const TFTPFormLayout& layout);
     void setTransferMode(TFTPTransferModes mode);
     void showPopup(QWidget* list, QPoint pos);
-    // The work a View or Unzip download triggers once it succeeded.
-    void afterDownload();
+    // What the window shows of the session's events.
+    void showActivity(TSessionActivity activity);
+    void showProgress(const TTransferPanels& panels);
+    void showCopyStarting(const TCopyStart& copy);
+    void showReady();
+    // A finished download: opened or unpacked as its command asked, then
+    // deselected (ftpformcommands.cpp).
+    void downloadFinished(const TFinishedDownload& download);
     // The file commands' shared steps (ftpformcommands.cpp).
     bool remoteDirection() const { return m_direction == TCommandDirection::Remote; }
     std::string localDirectory() const;
+    std::vector<std::string> selectedLocalFiles() const;
     bool remoteRowSelected(int row) const;
     void deselectRemoteRow(int row);
     void deselectLocalFile(const QString& name);
-    // Refuses (with a message) a server name that cannot be a local file name.
-    bool acceptLocalName(const std::string& name);
-    // RETR of the row into localFile, with the status text and progress bar.
-    void downloadRow(int row, const std::string& localFile);
-    // The remote side of Copy, View and Unzip: every selected row naming a
-    // file (directories skipped, unsafe names refused, only archives for
-    // Unzip) is downloaded into the local directory or, for View, the view
-    // folder, then deselected.
-    enum class DownloadPurpose { Copy, View, Unzip };
-    void downloadSelectedRows(DownloadPurpose purpose);
-    void uploadFile(const QString& name);
+    // The remote side of Copy, View and Unzip: the selected rows go to the
+    // session, which downloads what may be downloaded.
+    void downloadSelectedRows(TAfterDownload after);
+    // Hands an archive in the local directory to the archive window, to be
+    // unpacked beside it at once or shown; false, once the user has been
+    // told, when there is no archive window.
+    bool unpackArchive(const std::string& path, bool showWindow);
     // The local side of rename, delete and make directory (ftpformlocal.cpp).
     void renameLocalFiles(TRenameForm& dialog);
     void deleteLocalFiles(const std::function<bool(const std::string&)>& confirmed);
@@ -232,7 +236,7 @@ private:
     void deleteWhenIdle();
 
     ISiteManager& m_siteManager;
-    TRemoteRowsModel* m_rows;
+    TFTPSession* m_session;
     TCommandDirection m_direction = TCommandDirection::Local;
     QLabel* m_panels[5] = {};
     QWidget* m_commandColumn = nullptr;

@@ -32,28 +32,28 @@ std::string TFTPForm::localDirectory() const
     return FromQ(DirectoryListBox1->Directory());
 }
 
+std::vector<std::string> TFTPForm::selectedLocalFiles() const
+{
+    std::vector<std::string> out;
+    for (const QString& f : FileListBox1->SelectedFiles())
+        out.push_back(FromQ(f));
+    return out;
+}
+
 bool TFTPForm::remoteRowSelected(int row) const
 {
-    return lFiles->selectionModel()->isSelected(m_rows->index(row));
+    return lFiles->selectionModel()->isSelected(m_session->Rows().index(row));
 }
 
 void TFTPForm::deselectRemoteRow(int row)
 {
-    lFiles->selectionModel()->select(m_rows->index(row), QItemSelectionModel::Deselect);
+    lFiles->selectionModel()->select(RemoteModel().index(row), QItemSelectionModel::Deselect);
 }
 
 void TFTPForm::deselectLocalFile(const QString& name)
 {
     for (QListWidgetItem* item : FileListBox1->findItems(name, Qt::MatchExactly))
         item->setSelected(false);
-}
-
-bool TFTPForm::acceptLocalName(const std::string& name)
-{
-    if (IsSafeRemoteName(name))
-        return true;
-    Dialogs::MessageDlg(ToQ(UnsafeNameMessage(name)), mtWarning, mbOK);
-    return false;
 }
 
 void TFTPForm::reReadLocalTree()
@@ -77,84 +77,58 @@ void TFTPForm::runCommand(const std::function<void()>& body)
     }
 }
 
-void TFTPForm::downloadRow(int row, const std::string& localFile)
+void TFTPForm::downloadSelectedRows(TAfterDownload after)
 {
-    const std::string entry = m_rows->Row(row);
-    const std::string name = ExtractListingName(entry);
-    FTP1->RemoteFile = name;
-    FTP1->LocalFile = localFile;
-    SetPanelText(0, ToQ("Copying: " + name));
-    Progress.SetSize(ExtractListingSize(entry));
-    ProgressBar1->setValue(0);
-    ProgressBar1->show();
-    // The engine fails a binary download that ends at another size than the
-    // listing showed (a cut connection, a file changed since), leaving no file.
-    FTP1->ExpectedSize = ExpectedListingSize(entry);
-    FTP1->SetAction(ftpDownload);
+    RemoteModel().Flush();
+    const std::string directory = after == TAfterDownload::View ? m_siteManager.ViewDirectory() : localDirectory();
+    m_session->Download(SelectedRemoteRows(), after, directory);
 }
 
-void TFTPForm::uploadFile(const QString& name)
+void TFTPForm::downloadFinished(const TFinishedDownload& download)
 {
-    const std::string local = JoinLocalPath(localDirectory(), FromQ(name));
-    const int64_t size = LocalFileSize(local);
-    const std::string remote = FileNamePart(FromQ(name));
-    FTP1->LocalFile = local;
-    FTP1->RemoteFile = remote;
-    Progress.SetSize(size);
-    ProgressBar1->setValue(0);
-    ProgressBar1->show();
-    FTP1->SetAction(ftpUpload);
-    deselectLocalFile(name);
-    // Appended as it stands: the list is neither sorted nor fetched again.
-    m_rows->Append(UploadedRow(remote, size));
-    m_rows->Flush();
+    if (download.After == TAfterDownload::Unzip)
+        (void)unpackArchive(download.LocalFile, false);
+    if (download.After == TAfterDownload::View)
+        ShellOpen(m_siteManager.ViewDirectory() + download.RemoteFile);
+    deselectRemoteRow(download.Row);
+    FileListBox1->Update();
 }
 
-void TFTPForm::downloadSelectedRows(DownloadPurpose purpose)
+bool TFTPForm::unpackArchive(const std::string& path, bool showWindow)
 {
-    m_rows->Flush();
-    const int count = m_rows->rowCount();
-    for (int i = 0; i < count; ++i) {
-        if (!remoteRowSelected(i))
-            continue;
-        const std::string name = ExtractListingName(m_rows->Row(i));
-        if ((purpose == DownloadPurpose::Unzip && !IsZipName(name)) || DirLB.Contains(name) || !acceptLocalName(name))
-            continue;
-        if (purpose == DownloadPurpose::View)
-            ViewAfterDownload = true;
-        downloadRow(i, purpose == DownloadPurpose::View ? m_siteManager.ViewDirectory() + name
-                                                        : JoinLocalPath(localDirectory(), name));
-        // Only now is the file complete under its own name; a failed
-        // download has thrown and leaves nothing to open or unpack.
-        if (purpose != DownloadPurpose::Copy)
-            afterDownload();
-        deselectRemoteRow(i);
-        FileListBox1->Update();
+    IArchiveWindow* archive = TSessionShared::ArchiveWindow();
+    if (!archive) {
+        Dialogs::MessageDlg(QString::fromLatin1(ArchiveWindowMissing), mtInformation, mbOK);
+        return false;
     }
+    archive->SetZipFileName(path);
+    archive->SetAutoCreateDir(UnzipDestination(localDirectory(), path));
+    archive->LoadFileList();
+    if (showWindow)
+        archive->ShowModal();
+    else
+        archive->UnZipAll();
+    reReadLocalTree();
+    return true;
 }
 
 void TFTPForm::DownloadClick()
 {
-    ViewAfterDownload = false;
-    UnzipAfterDownload = false;
     AllActive(false);
     runCommand([this] {
-        if (remoteDirection()) {
-            downloadSelectedRows(DownloadPurpose::Copy);
-        } else {
-            for (const QString& f : FileListBox1->SelectedFiles())
-                uploadFile(f);
-        }
+        if (remoteDirection())
+            downloadSelectedRows(TAfterDownload::Nothing);
+        else
+            m_session->Upload(selectedLocalFiles(), localDirectory());
     });
     AllActive(true);
 }
 
 void TFTPForm::OpenButtonClick()
 {
-    UnzipAfterDownload = false;
     runCommand([this] {
         if (remoteDirection()) {
-            downloadSelectedRows(DownloadPurpose::View);
+            downloadSelectedRows(TAfterDownload::View);
         } else {
             for (const QString& f : FileListBox1->SelectedFiles())
                 ShellOpen(JoinLocalPath(localDirectory(), FromQ(f)));
@@ -164,27 +138,18 @@ void TFTPForm::OpenButtonClick()
 
 void TFTPForm::UnzipButtonClick()
 {
-    UnzipAfterDownload = true;
-    ViewAfterDownload = false;
     runCommand([this] {
         if (remoteDirection()) {
-            downloadSelectedRows(DownloadPurpose::Unzip);
+            downloadSelectedRows(TAfterDownload::Unzip);
             return;
         }
         for (const QString& f : FileListBox1->SelectedFiles()) {
             if (!IsZipName(FromQ(f)))
                 continue;
-            IArchiveWindow* archive = TSessionShared::ArchiveWindow();
-            if (!archive) {
-                Dialogs::MessageDlg(QString::fromLatin1(ArchiveWindowMissing), mtInformation, mbOK);
+            // Without an archive window the user has been told once; the
+            // other archives would only repeat it.
+            if (!unpackArchive(JoinLocalPath(localDirectory(), FromQ(f)), true))
                 return;
-            }
-            const std::string path = JoinLocalPath(localDirectory(), FromQ(f));
-            archive->SetZipFileName(path);
-            archive->SetAutoCreateDir(UnzipDestination(localDirectory(), path));
-            archive->LoadFileList();
-            archive->ShowModal();
-            reReadLocalTree();
         }
     });
 }
@@ -193,27 +158,23 @@ void TFTPForm::RenameButtonClick()
 {
     runCommand([this] {
         TRenameForm& dialog = TSessionShared::RenameForm();
-        if (remoteDirection()) {
-            m_rows->Flush();
-            for (int i = 0; i < m_rows->rowCount(); ++i) {
-                if (!remoteRowSelected(i))
-                    continue;
-                const std::string row = m_rows->Row(i);
-                const std::string name = ExtractListingName(row);
-                if (DirLB.Contains(name))
-                    continue;
-                dialog.RenameEdit->setText(ToQ(name));
-                if (Dialogs::ShowModal(dialog) != mrOk)
-                    continue;
-                const std::string newName = FromQ(dialog.RenameEdit->text());
-                FTP1->RemoteFile = name;
-                FTP1->AltFile = newName;
-                FTP1->SetAction(ftpRenameFile);
-                m_rows->SetRow(i, RenamedRow(row, newName));
-            }
+        if (!remoteDirection()) {
+            renameLocalFiles(dialog);
             return;
         }
-        renameLocalFiles(dialog);
+        TRemoteRowsModel& rows = RemoteModel();
+        rows.Flush();
+        for (int i = 0; i < rows.rowCount(); ++i) {
+            if (!remoteRowSelected(i))
+                continue;
+            const std::string name = ExtractListingName(rows.Row(i));
+            if (m_session->DirLB.Contains(name))
+                continue;
+            dialog.RenameEdit->setText(ToQ(name));
+            if (Dialogs::ShowModal(dialog) != mrOk)
+                continue;
+            m_session->RenameRemote(i, FromQ(dialog.RenameEdit->text()));
+        }
     });
 }
 
@@ -223,23 +184,21 @@ void TFTPForm::DeleteButtonClick()
         return Dialogs::MessageDlg(ToQ("Delete " + name + "?"), mtConfirmation, mbYes | mbNo) == mrYes;
     };
     runCommand([this, &confirmed] {
-        if (remoteDirection()) {
-            m_rows->Flush();
-            for (int i = 0; i <= m_rows->rowCount() - 1; ++i) {
-                if (!remoteRowSelected(i))
-                    continue;
-                const std::string name = ExtractListingName(m_rows->Row(i));
-                if (!confirmed(name))
-                    continue;
-                FTP1->RemoteFile = name;
-                FTP1->SetAction(DirLB.Contains(name) ? ftpRemoveDirectory : ftpDeleteFile);
-                // The row below moves up into i and is looked at next.
-                m_rows->Remove(i);
-                --i;
-            }
+        if (!remoteDirection()) {
+            deleteLocalFiles(confirmed);
             return;
         }
-        deleteLocalFiles(confirmed);
+        TRemoteRowsModel& rows = RemoteModel();
+        rows.Flush();
+        for (int i = 0; i <= rows.rowCount() - 1; ++i) {
+            if (!remoteRowSelected(i))
+                continue;
+            if (!confirmed(ExtractListingName(rows.Row(i))))
+                continue;
+            m_session->DeleteRemote(i);
+            // The row below moves up into i and is looked at next.
+            --i;
+        }
     });
 }
 
@@ -250,32 +209,11 @@ void TFTPForm::MakeDirectoryButtonClick()
         if (Dialogs::ShowModal(dialog) != mrOk)
             return;
         const std::string name = FromQ(dialog.CreateDirEdit->text());
-        if (remoteDirection()) {
-            FTP1->RemoteFile = name;
-            FTP1->SetAction(ftpMakeDirectory);
-            ChangeDirectory(FTP1->RemotePath());
-            return;
-        }
-        makeLocalDirectory(name);
+        if (remoteDirection())
+            m_session->MakeRemoteDirectory(name);
+        else
+            makeLocalDirectory(name);
     });
-}
-
-void TFTPForm::afterDownload()
-{
-    if (UnzipAfterDownload) {
-        IArchiveWindow* archive = TSessionShared::ArchiveWindow();
-        if (!archive) {
-            Dialogs::MessageDlg(QString::fromLatin1(ArchiveWindowMissing), mtInformation, mbOK);
-        } else {
-            archive->SetZipFileName(FTP1->LocalFile);
-            archive->SetAutoCreateDir(UnzipDestination(localDirectory(), FTP1->LocalFile));
-            archive->LoadFileList();
-            archive->UnZipAll();
-            reReadLocalTree();
-        }
-    }
-    if (ViewAfterDownload)
-        ShellOpen(m_siteManager.ViewDirectory() + FTP1->RemoteFile);
 }
 
 } // namespace plover

@@ -1,46 +1,16 @@
-// The remote pane's list: the rows of the current listing in a list model
-// (a listing may hold 100,000 entries), a view that reports mouse presses
-// after its own selection handling, and the delegate that draws each row in
-// the header's three columns.
+// The remote pane's list: a view of the session's rows (TRemoteRowsModel)
+// that reports mouse presses after its own selection handling, and the
+// delegate that draws each row in the header's three columns.
 #pragma once
 
-#include <QAbstractListModel>
+#include "session/remoterowsmodel.h"
+
 #include <QListView>
 #include <QStyledItemDelegate>
-#include <string>
-#include <vector>
 
 class QHeaderView;
 
 namespace plover {
-
-// Rows are appended as listing lines arrive and shown in batches, so a long
-// listing does not relayout the view once per line.
-class TRemoteRowsModel final : public QAbstractListModel {
-    Q_OBJECT
-public:
-    explicit TRemoteRowsModel(QObject* parent = nullptr);
-
-    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
-    QVariant data(const QModelIndex& index, int role) const override;
-
-    // Every row, pending ones included.
-    const std::vector<std::string>& Rows() const;
-    std::string Row(int index) const;
-    void Append(std::string row);
-    void SetRow(int index, std::string row);
-    void Remove(int index);
-    void Clear();
-    // Replaces all rows (after a sort).
-    void SetRows(std::vector<std::string> rows);
-    // Shows the rows appended since the last flush.
-    void Flush();
-
-private:
-    std::vector<std::string> m_rows;
-    int m_shown = 0; // rows the view knows of
-    bool m_flushQueued = false;
-};
 
 class TRemoteFilesView final : public QListView {
     Q_OBJECT

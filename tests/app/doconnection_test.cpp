@@ -133,7 +133,7 @@ TEST_F(DoConnectionTest, OpensAListedSessionWithTheProfilesCaptionAndBounds)
     w->DoConnection(root);
     ASSERT_NE(w->LastSession(), form.data());
     EXPECT_EQ(rowNames(*w->LastSession()), (std::vector<std::string>{"pub", "readme.txt"}));
-    EXPECT_TRUE(w->LastSession()->DirLB.Contains("pub"));
+    EXPECT_TRUE(w->LastSession()->Session().DirLB.Contains("pub"));
 
     // Closing stores the bounds and the flag into the profile found by name.
     form->SetBounds({70, 80, 620, 510});

@@ -143,7 +143,8 @@ protected:
     {
         server = std::make_unique<test::FtpServer>(ServeRoot);
         ASSERT_NE(server->Port(), 0) << server->Output();
-        test::LogOnSession(*form, server->Port(), Sent);
+        test::RecordCommands(*form->FTP1, Sent);
+        form->Session().Open(test::TestSite(server->Port()));
     }
 
     int rowOf(const std::string& name) const
@@ -305,13 +306,13 @@ TEST_F(FileCommandsTest, ViewOpensTheDownloadFromTheViewFolderOnlyOnce)
     EXPECT_EQ(test::ReadFileBytes(sites.View + "readme.txt"), "read me\n");
     EXPECT_FALSE(fs::exists(Local + "/readme.txt"));
     EXPECT_EQ(Opened, std::vector<std::string>{sites.View + "readme.txt"});
-    EXPECT_TRUE(form->ViewAfterDownload);
+    EXPECT_EQ(form->Session().AfterDownload(), TAfterDownload::View);
     // A later listing and a plain copy open nothing.
     form->ChangeDirectory("/");
     selectRemote({"readme.txt"});
     form->Download->click();
     EXPECT_EQ(Opened.size(), 1u);
-    EXPECT_FALSE(form->ViewAfterDownload);
+    EXPECT_EQ(form->Session().AfterDownload(), TAfterDownload::Nothing);
 
     // Local side: the selected file is handed to the desktop as it is.
     selectLocal({"readme.txt"});
@@ -464,7 +465,7 @@ TEST_F(FileCommandsTest, MakeDirectoryOnBothSides)
     form->MakeDirectoryButton->click();
     EXPECT_TRUE(fs::is_directory(ServeRoot + "/made"));
     EXPECT_GE(rowOf("made"), 0) << "listing fetched again";
-    EXPECT_TRUE(form->DirLB.Contains("made"));
+    EXPECT_TRUE(form->Session().DirLB.Contains("made"));
 
     // Cancel does nothing.
     answerWith("never", mrCancel);

@@ -131,7 +131,11 @@ protected:
         ASSERT_NE(server->Port(), 0) << server->Output();
     }
 
-    void logOn() { test::LogOnSession(*form, server->Port(), Sent); }
+    void logOn()
+    {
+        test::RecordCommands(*form->FTP1, Sent);
+        form->Session().Open(test::TestSite(server->Port()));
+    }
 
     std::vector<std::string> names() const
     {
@@ -175,7 +179,7 @@ protected:
     void feed(const std::vector<std::string>& lines)
     {
         form->RemoteModel().Clear();
-        form->DirLB.Clear();
+        form->Session().DirLB.Clear();
         for (const std::string& l : lines)
             form->FTP1DirList(l);
         form->RemoteModel().Flush();
@@ -223,9 +227,9 @@ TEST_F(FTPFormTest, ListsTheRemoteDirectoryWithDirectoriesAndSpacedNames)
     startServer();
     logOn();
     EXPECT_EQ(names(), (std::vector<std::string>{"a.txt", "b file.txt", "docs", "empty", "my dir"}));
-    EXPECT_TRUE(form->DirLB.Contains("docs"));
-    EXPECT_TRUE(form->DirLB.Contains("my dir"));
-    EXPECT_FALSE(form->DirLB.Contains("a.txt"));
+    EXPECT_TRUE(form->Session().DirLB.Contains("docs"));
+    EXPECT_TRUE(form->Session().DirLB.Contains("my dir"));
+    EXPECT_FALSE(form->Session().DirLB.Contains("a.txt"));
     EXPECT_EQ(ExtractListingSize(form->RemoteRows()[rowOf("b file.txt")]), 3000);
     EXPECT_EQ(ListingSizeText(form->RemoteRows()[rowOf("empty")]), "");
     EXPECT_EQ(form->RemoteModel().rowCount(), 5);  // all shown in the view
@@ -519,7 +523,7 @@ TEST_F(FTPFormTest, ClosingStoresBoundsLogsOffAndFreesTheWindow)
 
 TEST_F(FTPFormTest, TransferEventsDriveThePanels)
 {
-    form->Progress.SetSize(1000 * 1024);
+    form->Session().Progress.SetSize(1000 * 1024);
     form->FTP1StartTransfer();
     EXPECT_EQ(form->PanelText(0), "Starting transfer...");
     EXPECT_FALSE(form->Download->isEnabled());

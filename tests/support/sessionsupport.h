@@ -1,10 +1,10 @@
 // Shared by the session window's tests and benchmarks: a site manager that
-// records what a session window asks of it, and the log-on that DoConnection
-// performs, aimed at a test server.
+// records what a session window asks of it, the profile that opens a
+// session on a test server, and a recorder of the commands a session sends.
 #pragma once
 
 #include "net/ftp.h"
-#include "session/ftpform.h"
+#include "session/siterecord.h"
 #include "session/sitemanager.h"
 
 #include <cstdint>
@@ -38,23 +38,21 @@ public:
     std::string HelpTopic;
 };
 
-// What DoConnection does for a session: log on as user/password in binary
-// mode and list "/". The command lines sent are appended to sent.
-inline void LogOnSession(TFTPForm& form, std::uint16_t port, std::vector<std::string>& sent)
+// A profile for the test servers' user on 127.0.0.1.
+inline TFTPSiteRecord TestSite(std::uint16_t port, const std::string& remoteDirectory = "/",
+                               const std::string& localDirectory = std::string())
 {
-    TFTP& ftp = *form.FTP1;
+    return MakeSiteRecord("Test Site", "127.0.0.1:" + std::to_string(port), remoteDirectory, localDirectory, "user",
+                          "password");
+}
+
+// Appends every command line the component sends to sent.
+inline void RecordCommands(TFTP& ftp, std::vector<std::string>& sent)
+{
     ftp.OnFirePITrail = [&sent](QObject*, TPIDirections dir, const std::string& text) {
         if (dir == pidCommand)
             sent.push_back(text);
     };
-    ftp.SetWinsockLoaded(true);
-    ftp.SetRemoteHost("127.0.0.1");
-    ftp.SetRemotePort(port);
-    ftp.SetTransferMode(tmBinary);
-    ftp.User = "user";
-    ftp.Password = "password";
-    ftp.SetAction(ftpLogon);
-    form.ChangeDirectory("/");
 }
 
 } // namespace plover::test
