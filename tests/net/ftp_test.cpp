@@ -523,9 +523,9 @@ TEST_F(FtpServerTest, IdleInterruptsAWaitWith301)
     QTimer::singleShot(0, [&] { act(*ftp, ftpIdle); });
     std::string error = act(*ftp, ftpListDirectoryLong);
     EXPECT_EQ(error, "301: Interrupted.");
-    // The interrupted command's reply may still come: the connection is
-    // given up, and the next action logs on afresh at once.
-    EXPECT_FALSE(ftp->Connected());
+    // Whether the interrupt met a reply wait (the connection is then given
+    // up) or the end of the data (it stays in step) depends on timing; the
+    // next action works at once either way.
     EXPECT_EQ(act(*ftp, ftpListDirectoryLong), "");
 }
 
