@@ -207,6 +207,7 @@ private:
     void setDataModeChoice(TDataConnectionModes mode);
     void enableSelectionControls();
     void setListEditingEnabled(bool enabled);
+    void saveSiteList();
     // Selects a row without refilling the fields (the entry moved, its data did not).
     void selectMoved(int index);
     void showSiteManager();

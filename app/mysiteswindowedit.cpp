@@ -2,6 +2,7 @@
 // rules and field hints, Add, Change, Delete, reordering by buttons and by
 // drag and drop, Anonymous, Browse and Connect.
 #include "app/mysiteswindow.h"
+#include "app/sitesfile.h"
 
 #include "app/siteeditor.h"
 #include "platform/choosedirectoryform.h"
@@ -105,6 +106,7 @@ void TMySitesWindow::FTPSitesLBDragDrop(QObject* Source, int X, int Y)
     m_sites.Move(from, target);
     RefreshList();
     selectMoved(target);
+    saveSiteList();
 }
 
 void TMySitesWindow::FTPSitesLBEndDrag()
@@ -120,6 +122,7 @@ void TMySitesWindow::UpClick()
     m_sites.Move(i, i - 1);
     RefreshList();
     selectMoved(i - 1);
+    saveSiteList();
 }
 
 void TMySitesWindow::DownClick()
@@ -130,9 +133,18 @@ void TMySitesWindow::DownClick()
     m_sites.Move(i, i + 1);
     RefreshList();
     selectMoved(i + 1);
+    saveSiteList();
 }
 
 // ---- profile editing ----
+
+// Every change a user makes to the list reaches the file at once, so a
+// crash or a killed session loses none of it; the sessions' window bounds
+// still join it at exit.
+void TMySitesWindow::saveSiteList()
+{
+    SaveSites(SitesFilePath(), m_sites);
+}
 
 void TMySitesWindow::AddButtonClick()
 {
@@ -141,6 +153,7 @@ void TMySitesWindow::AddButtonClick()
     if (m_sites.IndexOf(name) < 0) {
         m_sites.Add(site);
         RefreshList();
+        saveSiteList();
     }
     // The new entry, or the namesake that was already there; the fields show
     // what the selection holds, so a later Change edits the profile seen.
@@ -168,6 +181,7 @@ void TMySitesWindow::ChangeButtonClick()
     // and the selection moves to the first of them.
     m_sites.SetName(i, edited.FTPSiteName.Get());
     RefreshList();
+    saveSiteList();
     SelectIndex(m_sites.IndexOf(edited.FTPSiteName.Get()));
     AddButton->setEnabled(false);
     ChangeButton->setEnabled(false);
@@ -180,6 +194,7 @@ void TMySitesWindow::DeleteFTPProfileClick()
         return;
     m_sites.Delete(i);
     RefreshList();
+    saveSiteList();
     if (i >= m_sites.Count())
         i = m_sites.Count() - 1;
     if (m_sites.Count() == 0) {

@@ -29,6 +29,11 @@ void StartSiteManager(TMySitesWindow& sites, bool anotherInstance, bool trayAvai
     sites.ExitOnClose = !livesInTray;
     if (livesInTray)
         sites.OvTrayIcon951->Activate();
+    // Without an icon the site manager is the one way back in and out (its
+    // close is the exit): shown in every case, behind a session that the
+    // command line opens.
+    if (!livesInTray)
+        sites.show();
 
     const std::string siteName = CommandLineSiteName(arguments);
     if (siteName.empty()) {
@@ -36,18 +41,33 @@ void StartSiteManager(TMySitesWindow& sites, bool anotherInstance, bool trayAvai
         return;
     }
     const int index = sites.Sites().IndexOf(siteName);
+    if (index >= 0)
+        sites.DoConnection(sites.Sites().Object(index).Record());
+}
+
+void TakeHandOver(TMySitesWindow& sites, const std::vector<std::string>& arguments)
+{
+    const std::string siteName = CommandLineSiteName(arguments);
+    const int index = siteName.empty() ? -1 : sites.Sites().IndexOf(siteName);
     if (index >= 0) {
         sites.DoConnection(sites.Sites().Object(index).Record());
-    } else if (!livesInTray) {
-        sites.show();
+        return;
     }
+    sites.show();
+    sites.raise();
+    sites.activateWindow();
 }
 
 int PloverMain(int argc, char** argv)
 {
     // The look-up happens before this process creates its own site manager.
+    // A running instance takes this start's command line, so one program
+    // owns sites.dat; only when it does not answer does this one run too.
     InstanceLock instance("TMySitesWindow");
     const bool anotherInstance = instance.AnotherInstanceRunning();
+    std::vector<std::string> arguments(argv + std::min(argc, 1), argv + argc);
+    if (anotherInstance && instance.HandOver(arguments))
+        return 0;
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Plover"));
@@ -58,7 +78,10 @@ int PloverMain(int argc, char** argv)
     // A damaged sites.dat is reported; start-up goes on with what was read.
     Guard([&] { sites.FormCreate(); });
 
-    std::vector<std::string> arguments(argv + std::min(argc, 1), argv + argc);
+    if (instance.Held())
+        instance.AcceptHandOvers([&sites](const std::vector<std::string>& handed) {
+            Guard([&] { TakeHandOver(sites, handed); });
+        });
     // A failure while connecting to the named site is reported, and the
     // program goes on.
     if (!Guard([&] { StartSiteManager(sites, anotherInstance, QSystemTrayIcon::isSystemTrayAvailable(), arguments); })

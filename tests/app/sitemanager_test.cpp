@@ -721,6 +721,62 @@ TEST_F(SiteManagerTest, CommandLineSiteConnects)
     open({"My Site"}, 0);
     StartSiteManager(*w, false, false, {"nobody"});
     EXPECT_TRUE(w->isVisible());
+    // Without one, a named site opens and the site manager is shown too:
+    // its close is the only way out.
+    open({"My Site"}, 0);
+    StartSiteManager(*w, false, false, {"My_Site"});
+    ASSERT_EQ(w->Connections.size(), 1u);
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_TRUE(w->ExitOnClose);
+}
+
+TEST_F(SiteManagerTest, AHandedOverCommandLineOpensItsSiteOrTheSiteManager)
+{
+    open({"My Site", "Other"}, 0);
+    StartSiteManager(*w, false, true, {"Other"});
+    ASSERT_EQ(w->Connections.size(), 1u);
+    EXPECT_FALSE(w->isVisible());
+    TakeHandOver(*w, {"my_site"});
+    ASSERT_EQ(w->Connections.size(), 2u);
+    EXPECT_EQ(w->Connections[1].FTPSiteName.Get(), "My Site");
+    EXPECT_FALSE(w->isVisible());
+    TakeHandOver(*w, {});
+    EXPECT_TRUE(w->isVisible());
+    w->hide();
+    TakeHandOver(*w, {"nobody"});
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_EQ(w->Connections.size(), 2u);
+}
+
+// Every change to the list reaches sites.dat at once, not only at exit.
+TEST_F(SiteManagerTest, TheSiteListIsWrittenAfterEveryChange)
+{
+    open({"Alpha", "Beta"}, 0);
+    const std::string file = DataDir() + "/sites.dat";
+    auto names = [&] {
+        TSiteList list;
+        LoadSites(file, list);
+        std::vector<std::string> out;
+        for (int i = 0; i < list.Count(); ++i)
+            out.push_back(list.Name(i));
+        return out;
+    };
+    w->FTPSiteNameEdit->setText("Gamma");
+    w->FTPServerEdit->setText("gamma.example.org");
+    w->AddButton->click();
+    EXPECT_EQ(names(), (std::vector<std::string>{"Alpha", "Beta", "Gamma"}));
+    EXPECT_EQ(std::filesystem::status(file).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    w->Up->click();
+    EXPECT_EQ(names(), (std::vector<std::string>{"Alpha", "Gamma", "Beta"}));
+    w->Down->click();
+    EXPECT_EQ(names(), (std::vector<std::string>{"Alpha", "Beta", "Gamma"}));
+    w->FTPSiteNameEdit->setText("Gamma 2");
+    w->ChangeButton->click();
+    EXPECT_EQ(names(), (std::vector<std::string>{"Alpha", "Beta", "Gamma 2"}));
+    w->DeleteFTPProfile->click();
+    EXPECT_EQ(names(), (std::vector<std::string>{"Alpha", "Beta"}));
+    EXPECT_EQ(terminated, 0);  // no exit was needed for any of it
 }
 
 } // namespace
