@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/exception.h"
+#include "platform/socketerrors.h"
 
 #include <QObject>
 
@@ -23,9 +24,6 @@ public:
 class TCorvidBase;
 using TErrorEvent = std::function<void(TCorvidBase* sender, int errorCode, const std::string& description)>;
 
-// "[10061] Connection refused.", "Ok" for 0, "(no description available)"
-// for numbers without a text (the engine's own codes).
-std::string ErrorDescription(int code);
 // The plain text of a code for a message a person reads: "Connection
 // refused." for 10061, "Host not found." for 11001, the engine's own texts
 // for its codes (errorcodes.h), "Error <code>." for anything else.

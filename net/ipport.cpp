@@ -1,7 +1,7 @@
 #include "net/ipport.h"
 
 #include "net/errorcodes.h"
-#include "net/wsbinding.h"
+#include "platform/wsbinding.h"
 #include "platform/messages.h"
 
 #include <QTimer>

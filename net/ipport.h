@@ -9,7 +9,7 @@
 #pragma once
 
 #include "net/linefifo.h"
-#include "net/netaddress.h"
+#include "platform/netaddress.h"
 #include "net/winsock.h"
 
 #include <chrono>

@@ -1,6 +1,6 @@
 #include "net/winsock.h"
 
-#include "net/wsbinding.h"
+#include "platform/wsbinding.h"
 
 #include <cstring>
 

@@ -6,7 +6,7 @@
 #pragma once
 
 #include "net/corvidbase.h"
-#include "net/wsapi.h"
+#include "platform/wsapi.h"
 
 #include <cstdint>
 #include <string>

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "net/ipport.h"
-#include "net/wsbinding.h"
+#include "platform/wsbinding.h"
 #include "platform/messages.h"
 #include "tests/net/peer.h"
 

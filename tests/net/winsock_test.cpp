@@ -1,5 +1,5 @@
 #include "net/winsock.h"
-#include "net/wsbinding.h"
+#include "platform/wsbinding.h"
 
 #include <gtest/gtest.h>
 

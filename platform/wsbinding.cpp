@@ -1,6 +1,6 @@
-#include "net/wsbinding.h"
+#include "platform/wsbinding.h"
 
-#include "net/wsinternal.h"
+#include "platform/wsinternal.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
 // Shared between the parts of the socket binding (not for other code).
 #pragma once
 
-#include "net/wsapi.h"
+#include "platform/wsapi.h"
 
 namespace plover::wsimpl {
 

@@ -2,8 +2,8 @@
 // forms answer from per-thread storage, as Windows does; the asynchronous
 // forms run on a worker thread, lay the entry out in the caller's buffer and
 // post the result message to the caller's window.
-#include "net/wsbinding.h"
-#include "net/wsinternal.h"
+#include "platform/wsbinding.h"
+#include "platform/wsinternal.h"
 
 #include <QThreadPool>
 

@@ -1,4 +1,4 @@
-#include "net/wsapi.h"
+#include "platform/wsapi.h"
 
 namespace plover {
 

@@ -11,8 +11,8 @@
 // driven from the thread that called WSAAsyncSelect for it.
 #pragma once
 
-#include "net/netaddress.h"
-#include "net/wsapi.h"
+#include "platform/netaddress.h"
+#include "platform/wsapi.h"
 
 #include <string>
 #include <vector>

@@ -3,8 +3,8 @@
 // re-enables it (recv for FD_READ, accept for FD_ACCEPT, a send that would
 // block for FD_WRITE). A notifier is switched off while its event waits for
 // that call, so a socket whose data nobody reads costs nothing.
-#include "net/wsbinding.h"
-#include "net/wsinternal.h"
+#include "platform/wsbinding.h"
+#include "platform/wsinternal.h"
 
 #include <QSocketNotifier>
 

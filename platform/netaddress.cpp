@@ -1,4 +1,4 @@
-#include "net/netaddress.h"
+#include "platform/netaddress.h"
 
 #include <arpa/inet.h>
 
