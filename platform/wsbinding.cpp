@@ -485,4 +485,20 @@ void Reset()
 }
 } // namespace winsock_testing
 
+bool BindWinsockTable(WinsockFunctions& table)
+{
+    void* module = LoadWinsockModule("WSOCK32.DLL");
+    if (!module)
+        return false;
+    WinsockFunctions bound;
+    for (int i = 0; i < WinsockFunctionCount; ++i) {
+        void* address = GetWinsockProcAddress(module, WinsockOrdinals[i]);
+        if (!address)
+            return false;
+        SetWinsockEntry(bound, i, address);
+    }
+    table = bound;
+    return true;
+}
+
 } // namespace plover

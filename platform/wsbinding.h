@@ -24,6 +24,10 @@ namespace plover {
 // released.
 void* LoadWinsockModule(const std::string& fileName);
 void* GetWinsockProcAddress(void* module, int ordinal);
+// Binds every entry of the table to the library at once, as a program that
+// imports the library directly has it. False (the table keeps its stubs)
+// when the library is missing or an entry does not resolve.
+bool BindWinsockTable(WinsockFunctions& table);
 
 // Beyond the 1.1 table: every stream address of a host name, IPv4 and IPv6,
 // in the resolver's order. 0, or the look-up error (11001 for no such

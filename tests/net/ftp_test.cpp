@@ -17,15 +17,6 @@
 namespace plover::test {
 namespace {
 
-std::string randomBytes(std::size_t n, unsigned seed)
-{
-    std::mt19937 gen(seed);
-    std::string s(n, '\0');
-    for (char& c : s)
-        c = static_cast<char>(gen() & 0xFF);
-    return s;
-}
-
 // Compares file contents without printing megabytes of bytes on failure.
 ::testing::AssertionResult sameBytes(const std::string& actual, const std::string& expected)
 {
@@ -108,12 +99,12 @@ TEST_F(FtpServerTest, PasswordIsKeptOutOfTheTrace)
 
 TEST_F(FtpServerTest, DownloadBeforeLogonLogsOnFirstAndFailedLogonSendsNothingMore)
 {
-    test::WriteFileBytes(ServerRoot + "/a.bin", randomBytes(100000, 1));
+    test::WriteFileBytes(ServerRoot + "/a.bin", RandomBytes(100000, 1));
     auto ftp = makeClient(server->Port());
     ftp->RemoteFile = "a.bin";
     ftp->LocalFile = LocalDir + "/a.bin";
     EXPECT_EQ(act(*ftp, ftpDownload), "");
-    EXPECT_TRUE(sameBytes(test::ReadFileBytes(LocalDir + "/a.bin"), randomBytes(100000, 1)));
+    EXPECT_TRUE(sameBytes(test::ReadFileBytes(LocalDir + "/a.bin"), RandomBytes(100000, 1)));
     auto sent = commandsSent();
     EXPECT_EQ(sent.front(), "USER user");
     EXPECT_EQ(sent.back(), "RETR a.bin");
@@ -133,7 +124,7 @@ TEST_F(FtpServerTest, DownloadBeforeLogonLogsOnFirstAndFailedLogonSendsNothingMo
 
 TEST_F(FtpServerTest, DownloadToFileFiresTheTransferEventsInOrder)
 {
-    const std::string content = randomBytes(3 * 1024 * 1024 + 17, 2);
+    const std::string content = RandomBytes(3 * 1024 * 1024 + 17, 2);
     test::WriteFileBytes(ServerRoot + "/big.bin", content);
     // The copy already there keeps its name and its bytes until the new one
     // is complete, which then takes its place and its permissions.
@@ -184,7 +175,7 @@ TEST_F(FtpServerTest, BackToBackDownloadsLoseNoBytes)
 {
     std::vector<std::string> contents;
     for (unsigned i = 0; i < 5; ++i) {
-        contents.push_back(randomBytes(200000 + i * 7919, 10 + i));
+        contents.push_back(RandomBytes(200000 + i * 7919, 10 + i));
         test::WriteFileBytes(ServerRoot + "/f" + std::to_string(i), contents.back());
     }
     auto ftp = makeClient(server->Port());
@@ -231,7 +222,7 @@ TEST_F(FtpServerTest, TransferBeyondFourGibibytesCountsInSixtyFourBits)
 
 TEST_F(FtpServerTest, UploadsIncludingAnEmptyFileArriveByteForByte)
 {
-    const std::string content = randomBytes(1024 * 1024 + 3, 3);
+    const std::string content = RandomBytes(1024 * 1024 + 3, 3);
     test::WriteFileBytes(LocalDir + "/up.bin", content);
     test::WriteFileBytes(LocalDir + "/empty", "");
     auto ftp = makeClient(server->Port());
@@ -256,7 +247,7 @@ TEST_F(FtpServerTest, UploadsIncludingAnEmptyFileArriveByteForByte)
 void BothModesTest::roundTripInBothModes(uint16_t port, const std::string& host, const std::string& passive,
                                          const std::string& active)
 {
-    const std::string content = randomBytes(2 * 1024 * 1024 + 5, 4);
+    const std::string content = RandomBytes(2 * 1024 * 1024 + 5, 4);
     test::WriteFileBytes(LocalDir + "/up.bin", content);
     for (TDataConnectionModes mode : {dcPassive, dcActive}) {
         SCOPED_TRACE(mode == dcPassive ? "passive" : "active");
@@ -557,7 +548,7 @@ protected:
 
 TEST_F(VsftpdTest, DownloadsMeetTheAnnouncedSizeAndUploadsArriveWhole)
 {
-    const std::string data = randomBytes(3 * 1024 * 1024 + 17, 7);
+    const std::string data = RandomBytes(3 * 1024 * 1024 + 17, 7);
     test::WriteFileBytes(VsRoot + "/pub/r.bin", data);
     auto ftp = client();
     ftp->RemoteFile = "pub/r.bin";

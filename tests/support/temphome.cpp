@@ -1,5 +1,7 @@
 #include "tests/support/temphome.h"
 
+#include <random>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -20,6 +22,15 @@ void WriteFileBytes(const std::string& path, const std::string& bytes)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << bytes;
+}
+
+std::string RandomBytes(std::size_t n, unsigned seed)
+{
+    std::mt19937 gen(seed);
+    std::string s(n, '\0');
+    for (char& c : s)
+        c = static_cast<char>(gen() & 0xFF);
+    return s;
 }
 
 bool FileExists(const std::string& path)

@@ -11,6 +11,8 @@ namespace plover::test {
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
+// n bytes of every value, the same for the same seed.
+std::string RandomBytes(std::size_t n, unsigned seed);
 
 class TempHomeTest : public ::testing::Test {
 protected:
