@@ -13,6 +13,7 @@
 
 #include <arpa/inet.h>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <netinet/in.h>
 #include <poll.h>
@@ -323,7 +324,9 @@ TEST_F(SmtpTest, ASilentServerTimesOut)
     EXPECT_LT(took, std::chrono::seconds(5));
 }
 
-TEST_F(SmtpTest, AServerThatClosesMidDialogueEndsTheWaitAtOnce)
+// A greeting split between writes (CR and LF apart), a bare "250" as the
+// whole reply to HELO, then a close while MAIL FROM waits for its reply.
+TEST_F(SmtpTest, SplitRepliesAreReadWholeAndACloseEndsTheWaitAtOnce)
 {
     RawListener listener;
     std::thread peer([&] {
@@ -331,11 +334,21 @@ TEST_F(SmtpTest, AServerThatClosesMidDialogueEndsTheWaitAtOnce)
         if (::poll(&p, 1, 10000) != 1)
             return;
         const int conn = ::accept(listener.fd(), nullptr, nullptr);
-        ::send(conn, "220 hello\r\n", 11, MSG_NOSIGNAL);
-        char buffer[256];
-        pollfd q{conn, POLLIN, 0};
-        if (::poll(&q, 1, 10000) == 1)
-            (void)::recv(conn, buffer, sizeof buffer, 0);  // the HELO
+        auto readLine = [conn] {
+            char c;
+            pollfd q{conn, POLLIN, 0};
+            for (int i = 0; i < 1000 && ::poll(&q, 1, 10000) == 1 && ::recv(conn, &c, 1, 0) == 1;)
+                if (c == '\n')
+                    return true;
+                else
+                    ++i;
+            return false;
+        };
+        for (const char* piece : {"220-hel", "lo\r", "\n220 ready\r", "\n"})
+            ::send(conn, piece, std::strlen(piece), MSG_NOSIGNAL);
+        if (readLine())  // HELO
+            ::send(conn, "250\r\n", 5, MSG_NOSIGNAL);
+        (void)readLine();  // MAIL FROM
         ::close(conn);
     });
     auto c = client("127.0.0.1:" + std::to_string(listener.port()));
@@ -344,6 +357,10 @@ TEST_F(SmtpTest, AServerThatClosesMidDialogueEndsTheWaitAtOnce)
     EXPECT_EQ(sendOne(*c), "The server closed the connection.");
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     peer.join();
+    const std::vector<std::string> expected{"220-hello", "220 ready", "HELO example.org", "250",
+                                            "MAIL FROM:<anna@example.org>"};
+    ASSERT_GE(c->Transcript.size(), expected.size());
+    EXPECT_EQ(std::vector<std::string>(c->Transcript.begin(), c->Transcript.begin() + 5), expected);
 }
 
 TEST_F(SmtpTest, CancelDuringEncodingStopsTheMessage)
