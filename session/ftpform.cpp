@@ -7,6 +7,7 @@
 #include "platform/shell.h"
 #include "platform/text.h"
 #include "session/filecommands.h"
+#include "session/filecopyform.h"
 #include "session/localfiles.h"
 #include "session/named.h"
 #include "session/remotefiles.h"
@@ -663,9 +664,18 @@ void TFTPForm::FilterComboBox1Change()
     FileListBox1->SetMasks(masks);
 }
 
-// Background copy needs a window with a connection of its own, which this
-// program does not have yet; until it does, the command does nothing.
-void TFTPForm::CopyLaterButtonClick() {}
+// Background copy: a queue window with a connection of its own copies the
+// selection, so this window stays free for browsing.
+void TFTPForm::CopyLaterButtonClick()
+{
+    BusyScope busy(*this);
+    if (remoteDirection()) {
+        RemoteModel().Flush();
+        TFileCopyForm::DownloadLater(*m_session, SelectedRemoteRows(), localDirectory());
+    } else {
+        TFileCopyForm::UploadLater(*m_session, selectedLocalFiles(), localDirectory());
+    }
+}
 
 // FTP1's events go to the session, which tells the window what to show.
 void TFTPForm::FTP1Error(int ErrorCode, const std::string& Description)
