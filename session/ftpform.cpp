@@ -290,6 +290,9 @@ void TFTPForm::buildMenus()
     BinaryMenu = item(ftp, "BinaryMenu", "Binary");
     BinaryMenu->setCheckable(true);
     BinaryMenu->setChecked(true);
+    ftp->addSeparator();
+    StopMenu = item(ftp, "StopMenu", "Stop", false);
+    StopMenu->setShortcut(QKeySequence(Qt::Key_Escape));
 
     QMenu* settings = menuBar()->addMenu(QStringLiteral("&Settings"));
     ShowAllfilesMenu = item(settings, "ShowAllfilesMenu", "Show Files Starting with \".\"");
@@ -327,6 +330,7 @@ void TFTPForm::wireEvents()
     onTrigger(AsciiMenu, [this] { AsciiMenuClick(); });
     onTrigger(BinaryMenu, [this] { BinaryMenuClick(); });
     onTrigger(Contents1, [this] { Contents1Click(); });
+    onTrigger(StopMenu, [this] { StopMenuClick(); });
     // ShowAllfilesMenu toggles its own check mark; the session's parser
     // follows it (wireSession).
     connect(Ascii, &QRadioButton::clicked, this, Guarded([this](auto&&...) { AsciiClick(); }));
@@ -358,6 +362,11 @@ void TFTPForm::wireSession()
         Dialogs::ShowMessage(ToQ(path + " is not a valid directory."));
     };
     s.OnLocalDirectory = [this](const std::string& dir) { DirectoryListBox1->SetDirectory(ToQ(dir)); };
+    s.OnMissingLocalDirectory = [](const std::string& dir) {
+        Dialogs::ShowMessage(ToQ("The local directory " + dir + " does not exist; the home folder is shown instead."));
+    };
+    s.OnConnection = [this](TConnection c) { Guard([&] { showConnection(c); }); };
+    s.OnStoppable = [this](bool on) { StopMenu->setEnabled(on); };
     s.OnNameRefused = [](const std::string& name) {
         Dialogs::MessageDlg(ToQ(UnsafeNameMessage(name)), mtWarning, mbOK);
     };
@@ -369,7 +378,8 @@ void TFTPForm::wireSession()
     s.OnProgress = [this](const TTransferPanels& panels) { Guard([&] { showProgress(panels); }); };
     s.OnError = [this](int, const std::string&) { Guard([this] { showReady(); }); };
     s.ShowDotFiles = ShowAllfilesMenu->isChecked();
-    connect(ShowAllfilesMenu, &QAction::toggled, this, [this](bool on) { m_session->ShowDotFiles = on; });
+    connect(ShowAllfilesMenu, &QAction::toggled, this,
+            Guarded([this](bool on) { runCommand([&] { m_session->SetShowDotFiles(on); }); }));
 }
 
 QString TFTPForm::PanelText(int panel) const
@@ -460,6 +470,7 @@ void TFTPForm::ShowButtonsCorrectly()
             (this->*c.PopupItem)->setEnabled(*on);
         }
     }
+    disableUnconnectedCommands();
 }
 
 void TFTPForm::AllActive(bool Enable)
@@ -472,6 +483,22 @@ void TFTPForm::AllActive(bool Enable)
     // The make-directory items follow their button; no other rule enables them.
     MakeDirectoryMenu->setEnabled(Enable);
     MakeDirectoryPopUp->setEnabled(Enable);
+    disableUnconnectedCommands();
+}
+
+void TFTPForm::disableUnconnectedCommands()
+{
+    // Without a connection these would only repeat the log-on's failure;
+    // changing to a typed path logs on again and brings them back.
+    if (m_session->Connection() != TConnection::NotConnected)
+        return;
+    for (const TCommandControls& c : Commands) {
+        if (!CommandNeedsConnection(c.Command, m_direction))
+            continue;
+        (this->*c.Button)->setEnabled(false);
+        (this->*c.MenuItem)->setEnabled(false);
+        (this->*c.PopupItem)->setEnabled(false);
+    }
 }
 
 void TFTPForm::ChangeDirectory(const std::string& Path)
@@ -705,7 +732,8 @@ void TFTPForm::FTP1EndTransfer()
 
 void TFTPForm::showReady()
 {
-    SetPanelText(0, QStringLiteral("Ready"));
+    SetPanelText(0, m_session->Connection() == TConnection::NotConnected ? QStringLiteral("Not connected")
+                                                                          : QStringLiteral("Ready"));
     AllActive(true);
     ProgressBar1->hide();
 }

@@ -115,6 +115,8 @@ public:
     void RenameButtonClick();
     void DeleteButtonClick();
     void MakeDirectoryButtonClick();
+    // Stops the running transfer or listing (also the Escape key).
+    void StopMenuClick();
 
     // FTP1's events: the session handles each and the window shows what
     // it tells (callable as FTP1 would raise them).
@@ -165,6 +167,7 @@ public:
     QAction* MakeDirectoryMenu;
     QAction* AsciiMenu;
     QAction* BinaryMenu;
+    QAction* StopMenu;
     QAction* ShowAllfilesMenu;
     QAction* Contents1;
     QMenu* FilePopUpMenu;
@@ -208,6 +211,11 @@ private:
     void showProgress(const TTransferPanels& panels);
     void showCopyStarting(const TCopyStart& copy);
     void showReady();
+    // Not connected: says so and turns off the commands that need the
+    // connection (ftpformcommands.cpp).
+    void showConnection(TConnection connection);
+    // While not connected, after every enabling rule.
+    void disableUnconnectedCommands();
     // A finished download: opened or unpacked as its command asked, then
     // deselected (ftpformcommands.cpp).
     void downloadFinished(const TFinishedDownload& download);

@@ -68,13 +68,24 @@ void TFTPForm::runCommand(const std::function<void()>& body)
     try {
         body();
     } catch (...) {
-        AllActive(true);
+        showReady();
         unsetCursor();
-        ProgressBar1->hide();
         ProgressBar1->setValue(0);
-        SetPanelText(0, QStringLiteral("Ready"));
         throw;
     }
+}
+
+void TFTPForm::showConnection(TConnection connection)
+{
+    if (connection != TConnection::NotConnected)
+        return;
+    SetPanelText(0, QStringLiteral("Not connected"));
+    disableUnconnectedCommands();
+}
+
+void TFTPForm::StopMenuClick()
+{
+    m_session->Stop();
 }
 
 void TFTPForm::downloadSelectedRows(TAfterDownload after)

@@ -12,6 +12,7 @@
 #include "session/remotefiles.h"
 #include "session/renameform.h"
 #include "session/sessionshared.h"
+#include "tests/session/remoterowhelpers.h"
 #include "tests/support/serverprocess.h"
 #include "tests/support/sessionsupport.h"
 #include "tests/support/temphome.h"
@@ -147,26 +148,9 @@ protected:
         form->Session().Open(test::TestSite(server->Port()));
     }
 
-    int rowOf(const std::string& name) const
-    {
-        const auto& rows = form->RemoteRows();
-        for (std::size_t i = 0; i < rows.size(); ++i)
-            if (ExtractListingName(rows[i]) == name)
-                return static_cast<int>(i);
-        return -1;
-    }
+    int rowOf(const std::string& name) const { return test::RowOf(form->RemoteRows(), name); }
     // Selects the named remote rows and turns the window to the remote side.
-    void selectRemote(std::initializer_list<const char*> names)
-    {
-        form->lFiles->clearSelection();
-        for (const char* n : names) {
-            const int row = rowOf(n);
-            ASSERT_GE(row, 0) << n;
-            form->lFiles->selectionModel()->select(form->RemoteModel().index(row), QItemSelectionModel::Select);
-            form->lFiles->selectionModel()->setCurrentIndex(form->RemoteModel().index(row), QItemSelectionModel::NoUpdate);
-        }
-        form->ChangeButtonNames(true);
-    }
+    void selectRemote(std::initializer_list<const char*> names) { test::SelectRemote(*form, names); }
     void selectLocal(std::initializer_list<const char*> names)
     {
         form->FileListBox1->Update();

@@ -4,6 +4,7 @@
 #include "platform/exception.h"
 #include "session/ftpsession.h"
 #include "session/remoterowsmodel.h"
+#include "tests/session/remoterowhelpers.h"
 #include "tests/support/serverprocess.h"
 #include "tests/support/sessionsupport.h"
 #include "tests/support/temphome.h"
@@ -27,6 +28,7 @@ protected:
         session.OnRemotePath = [this](const std::string& p) { Events.push_back("path " + p); };
         session.OnInvalidDirectory = [this](const std::string& p) { Events.push_back("invalid " + p); };
         session.OnLocalDirectory = [this](const std::string& d) { Events.push_back("local " + d); };
+        session.OnMissingLocalDirectory = [this](const std::string& d) { Events.push_back("missing " + d); };
         session.OnActivity = [this](TSessionActivity a) {
             Events.push_back(a == TSessionActivity::Listing        ? "listing"
                              : a == TSessionActivity::Transferring ? "transferring"
@@ -62,22 +64,8 @@ protected:
     {
         session.Open(test::TestSite(server->Port(), remote, local));
     }
-    std::vector<std::string> names() const
-    {
-        std::vector<std::string> out;
-        for (const std::string& row : session.RemoteRows())
-            out.push_back(ExtractListingName(row));
-        std::sort(out.begin(), out.end());
-        return out;
-    }
-    int rowOf(const std::string& name) const
-    {
-        const auto& rows = session.RemoteRows();
-        for (std::size_t i = 0; i < rows.size(); ++i)
-            if (ExtractListingName(rows[i]) == name)
-                return static_cast<int>(i);
-        return -1;
-    }
+    std::vector<std::string> names() const { return test::SortedNames(session.RemoteRows()); }
+    int rowOf(const std::string& name) const { return test::RowOf(session.RemoteRows(), name); }
     static std::vector<std::string> starting(const std::vector<std::string>& lines, const std::string& prefix)
     {
         std::vector<std::string> out;
@@ -133,13 +121,14 @@ TEST_F(FTPSessionTest, OpenLogsOnEntersTheProfilesDirectoryAndListsIt)
     EXPECT_EQ(session.FTP().RemotePort(), server->Port());
 }
 
-TEST_F(FTPSessionTest, OpenTakesTheProfilesDataModeAndSkipsAMissingLocalDirectory)
+TEST_F(FTPSessionTest, OpenTakesTheProfilesDataModeAndGoesHomeForAMissingLocalDirectory)
 {
     TFTPSiteRecord site = test::TestSite(server->Port(), "/", Root + "/no such folder");
     site.SetDataConnectionMode(dcActive);
     session.Open(site);
     EXPECT_EQ(session.FTP().DataConnectionMode(), dcActive);
-    EXPECT_TRUE(eventsStarting("local").empty());
+    EXPECT_EQ(eventsStarting("missing"), std::vector<std::string>{"missing " + Root + "/no such folder"});
+    EXPECT_EQ(eventsStarting("local"), std::vector<std::string>{"local " + Home});
     EXPECT_EQ(names(), (std::vector<std::string>{"Data.ZIP", "a.txt", "b.bin", "pub"}));
     EXPECT_TRUE(sentStarting("EPSV").empty() && sentStarting("PASV").empty()) << "active mode";
     EXPECT_EQ(sentStarting("PORT").size(), 1u);
@@ -308,6 +297,52 @@ TEST_F(FTPSessionTest, CloseLogsOffOnceAndToleratesASessionNeverOpened)
     TFTPSession unopened;
     EXPECT_NO_THROW(unopened.Close());
     EXPECT_FALSE(unopened.Busy());
+}
+
+TEST_F(FTPSessionTest, TheConnectionStateFollowsARefusedLogOnAndALostConnection)
+{
+    std::vector<TConnection> states;
+    session.OnConnection = [&](TConnection c) { states.push_back(c); };
+    TFTPSiteRecord refused = test::TestSite(server->Port());
+    refused.Password.Set("wrong");
+    EXPECT_THROW(session.Open(refused), EFTP);
+    EXPECT_EQ(states, (std::vector<TConnection>{TConnection::Connecting, TConnection::NotConnected}));
+    EXPECT_EQ(Sent.back(), "QUIT") << "the refused connection is given up";
+    EXPECT_TRUE(sentStarting("LIST").empty());
+
+    states.clear();
+    open();
+    EXPECT_EQ(states, (std::vector<TConnection>{TConnection::Connecting, TConnection::LoggedOn}));
+    server.reset();
+    EXPECT_ANY_THROW(session.ChangeDirectory("/pub"));
+    EXPECT_EQ(session.Connection(), TConnection::NotConnected);
+    EXPECT_EQ(states.back(), TConnection::NotConnected);
+    EXPECT_FALSE(session.Busy());
+}
+
+// The session's owner closes it from inside a wait (its window's close
+// arrives there): the wait ends, the operation returns without an error and
+// the owner hears nothing more.
+TEST_F(FTPSessionTest, ACloseFromInsideAListingEndsItQuietly)
+{
+    bool closed = false;
+    session.OnActivity = [&](TSessionActivity a) {
+        Events.push_back(a == TSessionActivity::Idle ? "idle" : "busy");
+        if (!closed && a == TSessionActivity::Transferring) {
+            closed = true;
+            session.Close();
+        }
+    };
+    EXPECT_NO_THROW(open());
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(Events.back(), "busy") << "no event after the close";
+    EXPECT_FALSE(session.FTP().Connected());
+    EXPECT_FALSE(session.Busy());
+    EXPECT_EQ(session.Connection(), TConnection::NotConnected);
+    // Later calls find a closed session and do nothing.
+    Sent.clear();
+    EXPECT_NO_THROW(session.ChangeDirectory("/pub"));
+    EXPECT_TRUE(Sent.empty());
 }
 
 TEST(FTPSessionEventsTest, FTP1EventsBecomeActivityProgressAndErrors)
