@@ -10,6 +10,7 @@
 #include "platform/text.h"
 #include "session/ftpform.h"
 #include "session/named.h"
+#include "session/viewfolder.h"
 #include "shell/trayicon.h"
 
 #include <QApplication>
@@ -170,7 +171,8 @@ void TMySitesWindow::buildControls()
 
     StatusBar1 = named(new QStatusBar, "StatusBar1");
     StatusBar1->setSizeGripEnabled(false);
-    StatusBar1->setAccessibleName(QStringLiteral("Field hint"));
+    // No accessible name: screen readers read the hint it shows instead.
+    StatusBar1->setAccessibleDescription(QStringLiteral("Field hint"));
     setStatusBar(StatusBar1);
 
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
@@ -440,6 +442,13 @@ void TMySitesWindow::DoConnection(TFTPSiteRecord Site)
     TFTPSession& session = form->Session();
     session.SetTimeOut(FtpTimeOut);
     session.Open(Site);
+}
+
+std::string TMySitesWindow::ViewDirectory() const
+{
+    if (!m_viewFolder)
+        m_viewFolder = std::make_unique<TViewFolder>(TempDir);
+    return m_viewFolder->Path();
 }
 
 TFTPForm* TMySitesWindow::LastSession() const

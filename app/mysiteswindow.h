@@ -34,6 +34,7 @@ class TOvTrayIcon95;
 struct TSiteFields;
 
 class TFTPForm;
+class TViewFolder;
 
 // Not final: DoConnection is the one overridable step (tests observe it).
 // Session windows reach it through ISiteManager.
@@ -75,7 +76,9 @@ public:
 
     // ISiteManager, for the session windows.
     void StoreSessionState(const std::string& siteName, const TWindowBounds& bounds, bool showAllFiles) override;
-    std::string ViewDirectory() const override { return TempDir; }
+    // A folder of the program's own in TempDir, made on the first View and
+    // removed with everything in it when the site manager goes.
+    std::string ViewDirectory() const override;
     void ShowSiteManager() override { showSiteManager(); }
     void ShowSendMail() override { SendEmail1Click(); }
     void ShowHelpTopic(const std::string& topic) override;
@@ -222,6 +225,7 @@ private:
     bool m_sessionEnding = false;
     QPointer<TFTPForm> m_lastSession;
     bool m_exitDone = false;
+    mutable std::unique_ptr<TViewFolder> m_viewFolder;
 };
 
 } // namespace plover

@@ -12,12 +12,13 @@
 #include "session/named.h"
 #include "session/remotefiles.h"
 #include "session/remoterowsmodel.h"
+#include "session/statuspanels.h"
 
+#include <QActionGroup>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFrame>
 #include <QHeaderView>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QProgressBar>
@@ -224,25 +225,12 @@ void TFTPForm::buildControls()
     FileListBox1->SetDirectory(DirectoryListBox1->Directory());
     DriveComboBox1->ShowDriveOf(DirectoryListBox1->Directory());
 
-    // Status bar with five panels, and the progress bar below it.
+    // Status bar with five panels, and the progress bar below it. The bar
+    // has no accessible name of its own, so screen readers read its panels.
     AStatusBar1 = named(new QStatusBar(central), "AStatusBar1");
     AStatusBar1->setSizeGripEnabled(false);
-    // The panels keep their fixed widths and are cut at the window's right
-    // edge, so they never hold the window wider than the user makes it.
-    static const int widths[5] = {150, 100, 60, 150, 150};
-    static const char* const roles[5] = {"Status", "Amount transferred", "Speed", "Time elapsed", "Time left"};
-    auto* panels = new QWidget(AStatusBar1);
-    panels->setMinimumSize(0, 18);
-    int x = 0;
-    for (int i = 0; i < 5; ++i) {
-        m_panels[i] = new QLabel(panels);
-        m_panels[i]->setObjectName(QStringLiteral("Panel%1").arg(i));
-        m_panels[i]->setGeometry(x, 0, widths[i] - 2, 18);
-        m_panels[i]->setFrameShape(QFrame::StyledPanel);
-        m_panels[i]->setAccessibleName(QString::fromLatin1(roles[i]));
-        x += widths[i];
-    }
-    AStatusBar1->addWidget(panels, 1);
+    m_panels = new TStatusPanels(AStatusBar1);
+    AStatusBar1->addWidget(m_panels, 1);
     column->addWidget(AStatusBar1);
     ProgressBar1 = named(new QProgressBar(central), "ProgressBar1");
     ProgressBar1->setRange(0, ProgressBarRange);
@@ -293,6 +281,10 @@ void TFTPForm::buildMenus()
     ftp->addSeparator();
     StopMenu = item(ftp, "StopMenu", "Stop", false);
     StopMenu->setShortcut(QKeySequence(Qt::Key_Escape));
+    // Choosing the checked mode again leaves it checked.
+    auto* modes = new QActionGroup(this);
+    modes->addAction(AsciiMenu);
+    modes->addAction(BinaryMenu);
 
     QMenu* settings = menuBar()->addMenu(QStringLiteral("&Settings"));
     ShowAllfilesMenu = item(settings, "ShowAllfilesMenu", "Show Files Starting with \".\"");
@@ -300,6 +292,11 @@ void TFTPForm::buildMenus()
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     Contents1 = item(help, "Contents1", "Help...");
+
+    RefreshAction = named(new QAction(QStringLiteral("Refresh"), this), "RefreshAction");
+    RefreshAction->setShortcut(QKeySequence(Qt::Key_F5));
+    RefreshAction->setShortcutContext(Qt::WindowShortcut);
+    addAction(RefreshAction);
 }
 
 void TFTPForm::wireEvents()
@@ -331,14 +328,25 @@ void TFTPForm::wireEvents()
     onTrigger(BinaryMenu, [this] { BinaryMenuClick(); });
     onTrigger(Contents1, [this] { Contents1Click(); });
     onTrigger(StopMenu, [this] { StopMenuClick(); });
+    onTrigger(RefreshAction, [this] { refresh(); });
     // ShowAllfilesMenu toggles its own check mark; the session's parser
     // follows it (wireSession).
-    connect(Ascii, &QRadioButton::clicked, this, Guarded([this](auto&&...) { AsciiClick(); }));
-    connect(Binary, &QRadioButton::clicked, this, Guarded([this](auto&&...) { BinaryClick(); }));
+    // The checked state, not the click: the keyboard and screen readers
+    // choose a radio button without clicking it.
+    connect(Ascii, &QRadioButton::toggled, this, Guarded([this](bool on) {
+                if (on)
+                    AsciiClick();
+            }));
+    connect(Binary, &QRadioButton::toggled, this, Guarded([this](bool on) {
+                if (on)
+                    BinaryClick();
+            }));
 
     connect(lFiles, &TRemoteFilesView::MousePressed, this,
             Guarded([this](Qt::MouseButton b, QPoint p) { lFilesMouseDown(b, p); }));
     connect(lFiles, &QListView::doubleClicked, this, Guarded([this](auto&&...) { lFilesDblClick(); }));
+    connect(lFiles, &TRemoteFilesView::OpenRequested, this, Guarded([this] { openCurrentRemoteDirectory(); }));
+    connect(lFiles, &TRemoteFilesView::UpRequested, this, Guarded([this] { goUp(); }));
     connect(FileListBox1, &TFileListBox::MousePressed, this,
             Guarded([this](Qt::MouseButton b, QPoint p) { FileListBox1MouseDown(b, p); }));
     DirectoryListBox1->viewport()->installEventFilter(new PressFilter(this, [this] { DirectoryListBox1MouseDown(); }));
@@ -357,7 +365,8 @@ void TFTPForm::wireEvents()
 void TFTPForm::wireSession()
 {
     TFTPSession& s = *m_session;
-    s.OnRemotePath = [this](const std::string& path) { eRemotePath->setText(ToQ(path)); };
+    s.OnRemotePath = [this](const std::string& path) { showRemotePath(path); };
+    s.Rows().SetDirectoryTest([&s](std::string_view name) { return s.DirLB.Contains(name); });
     s.OnInvalidDirectory = [](const std::string& path) {
         Dialogs::ShowMessage(ToQ(path + " is not a valid directory."));
     };
@@ -384,12 +393,12 @@ void TFTPForm::wireSession()
 
 QString TFTPForm::PanelText(int panel) const
 {
-    return m_panels[panel]->text();
+    return m_panels->Text(panel);
 }
 
 void TFTPForm::SetPanelText(int panel, const QString& text)
 {
-    m_panels[panel]->setText(text);
+    m_panels->SetText(panel, text);
 }
 
 const std::vector<std::string>& TFTPForm::RemoteRows() const
@@ -431,10 +440,29 @@ void TFTPForm::applyLayout(const TFTPFormLayout& l)
     place(ChangeToTextDirectory, l.ChangeToTextDirectory);
     place(FilesHd, l.FilesHd);
     place(lFiles, l.lFiles);
+    fitHeaderSections(l.lFiles.Width);
     place(DriveComboBox1, l.DriveComboBox1);
     place(DirectoryListBox1, l.DirectoryListBox1);
     place(FileListBox1, l.FileListBox1);
     place(FilterComboBox1, l.FilterComboBox1);
+}
+
+void TFTPForm::fitHeaderSections(int listWidth)
+{
+    // The date and size columns as wide as their texts (the designed 40 and
+    // 60 pixels at least); the name column takes the rest of the list
+    // inside its frame and scroll bar, so no column hides behind either.
+    const QFontMetrics fm(lFiles->font());
+    const int padding = 2 * TRemoteRowDelegate::Padding + 2;
+    int date = 0;
+    for (const char* month : {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"})
+        date = std::max(date, fm.horizontalAdvance(QString::fromLatin1(month) + QStringLiteral(" 88")));
+    date = std::max(40, date + padding);
+    const int size = std::max(60, fm.horizontalAdvance(QStringLiteral("8888888k")) + padding);
+    const int room = listWidth - 2 * lFiles->frameWidth() - style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, lFiles);
+    FilesHd->resizeSection(0, std::max(60, room - date - size));
+    FilesHd->resizeSection(1, date);
+    FilesHd->resizeSection(2, size);
 }
 
 void TFTPForm::ChangeButtonNames(bool Remote)
@@ -511,7 +539,7 @@ void TFTPForm::ChangeToTextDirectoryClick()
 {
     AllActive(false);
     try {
-        ChangeDirectory(FromQ(eRemotePath->text()));
+        ChangeDirectory(CollapseSlashes(FromQ(eRemotePath->text())));
     } catch (...) {
         // A failed change must not leave the window disabled.
         AllActive(true);
@@ -530,7 +558,7 @@ void TFTPForm::lFilesDblClick()
         Download->click();
         return;
     }
-    ChangeDirectory(FTP1->RemotePath() + "/" + name);
+    ChangeDirectory(remoteDirectoryOf(name));
 }
 
 void TFTPForm::showPopup(QWidget* list, QPoint pos)
@@ -589,16 +617,16 @@ void TFTPForm::BinaryClick()
     setTransferMode(tmBinary);
 }
 
+// Checking the radio button sets the mode (wireEvents); one already
+// checked has it set.
 void TFTPForm::AsciiMenuClick()
 {
     Ascii->setChecked(true);
-    setTransferMode(tmASCII);
 }
 
 void TFTPForm::BinaryMenuClick()
 {
     Binary->setChecked(true);
-    setTransferMode(tmBinary);
 }
 
 void TFTPForm::ShowAllfilesMenuClick()
@@ -732,6 +760,7 @@ void TFTPForm::FTP1EndTransfer()
 
 void TFTPForm::showReady()
 {
+    m_copyPending = false;
     SetPanelText(0, m_session->Connection() == TConnection::NotConnected ? QStringLiteral("Not connected")
                                                                           : QStringLiteral("Ready"));
     AllActive(true);
@@ -742,10 +771,14 @@ void TFTPForm::showActivity(TSessionActivity activity)
 {
     switch (activity) {
     case TSessionActivity::Listing:
+        // A command that stopped before its transfer leaves nothing pending.
+        m_copyPending = false;
         setCursor(Qt::WaitCursor);
         break;
     case TSessionActivity::Transferring:
-        SetPanelText(0, QStringLiteral("Starting transfer..."));
+        // A file transfer keeps the name its command showed.
+        if (!m_copyPending)
+            SetPanelText(0, QStringLiteral("Listing directory..."));
         setCursor(Qt::WaitCursor);
         AllActive(false);
         break;
@@ -759,6 +792,7 @@ void TFTPForm::showActivity(TSessionActivity activity)
         showReady();
         unsetCursor();
         ProgressBar1->setValue(0);
+        offerParentRow();
         break;
     }
 }
@@ -776,9 +810,11 @@ void TFTPForm::showProgress(const TTransferPanels& p)
 
 void TFTPForm::showCopyStarting(const TCopyStart& copy)
 {
-    // An upload's status text comes with the start of its transfer.
-    if (copy.Download)
-        SetPanelText(0, ToQ("Copying: " + copy.RemoteFile));
+    m_copyPending = true;
+    SetPanelText(0, ToQ((copy.Download ? "Downloading " : "Uploading ") + copy.RemoteFile));
+    // Room for the amount at its longest from the start, so the panels do
+    // not shift while the figures grow.
+    m_panels->SetWidest(1, ToQ(AmountText(copy.Size, copy.Size)));
     ProgressBar1->setValue(0);
     ProgressBar1->show();
 }

@@ -20,7 +20,6 @@ class QAction;
 class QComboBox;
 class QFrame;
 class QHeaderView;
-class QLabel;
 class QLineEdit;
 class QMenu;
 class QProgressBar;
@@ -38,6 +37,7 @@ class TFileListBox;
 class TRemoteFilesView;
 class TRemoteRowsModel;
 class TRenameForm;
+class TStatusPanels;
 
 class TFTPForm final : public QMainWindow {
     Q_OBJECT
@@ -151,6 +151,8 @@ public:
     QComboBox* FilterComboBox1;
     QStatusBar* AStatusBar1;
     QProgressBar* ProgressBar1;
+    // F5: both panes read again.
+    QAction* RefreshAction;
     // The session's connection.
     TFTP* FTP1;
 
@@ -204,8 +206,19 @@ private:
     void wireEvents();
     void wireSession();
     void applyLayout(const TFTPFormLayout& layout);
+    void fitHeaderSections(int listWidth);
     void setTransferMode(TFTPTransferModes mode);
     void showPopup(QWidget* list, QPoint pos);
+    // Finding one's way in the remote pane (ftpformnavigation.cpp): the
+    // directory the server is in, shown in eRemotePath; a ".." row where
+    // the server lists none; the keys of the remote list and F5.
+    void showRemotePath(const std::string& path);
+    void offerParentRow();
+    void openCurrentRemoteDirectory();
+    void goUp();
+    void refresh();
+    // What a press or Enter on a directory row changes to.
+    std::string remoteDirectoryOf(const std::string& name);
     // What the window shows of the session's events.
     void showActivity(TSessionActivity activity);
     void showProgress(const TTransferPanels& panels);
@@ -246,7 +259,11 @@ private:
     ISiteManager& m_siteManager;
     TFTPSession* m_session;
     TCommandDirection m_direction = TCommandDirection::Local;
-    QLabel* m_panels[5] = {};
+    TStatusPanels* m_panels = nullptr;
+    // The directory the server last said it is in.
+    std::string m_remotePath;
+    // A command announced a file transfer that has not ended yet.
+    bool m_copyPending = false;
     QWidget* m_commandColumn = nullptr;
     QWidget* m_workArea = nullptr;
     int m_busy = 0;

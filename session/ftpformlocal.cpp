@@ -41,7 +41,6 @@ void TFTPForm::deleteLocalFiles(const std::function<bool(const std::string&)>& c
 void TFTPForm::makeLocalDirectory(const std::string& name)
 {
     const std::string path = JoinLocalPath(localDirectory(), name);
-    Dialogs::ShowMessage(ToQ(path));
     if (MakeLocalDirectory(path).Ok())
         DirectoryListBox1->SetDirectory(ToQ(path));
     else

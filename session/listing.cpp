@@ -422,4 +422,56 @@ std::string ListingSizeText(std::string_view row)
     return size == 0 ? std::string() : std::to_string(size);
 }
 
+std::vector<std::string> SizeTextsShortening(int64_t size)
+{
+    if (size <= 0)
+        return {};
+    std::vector<std::string> out{std::to_string(size), std::to_string(size / 1024) + "k",
+                                 std::to_string(size / (1024 * 1024)) + "M"};
+    // One decimal, rounded down: a size never reads larger than it is.
+    auto tenths = [size](int64_t unit, const char* suffix) {
+        const int64_t t = static_cast<int64_t>(static_cast<double>(size) * 10 / static_cast<double>(unit));
+        return std::to_string(t / 10) + "." + std::to_string(t % 10) + suffix;
+    };
+    constexpr int64_t gib = int64_t(1) << 30;
+    out.push_back(tenths(gib, "G"));
+    out.push_back(tenths(gib * 1024, "T"));
+    return out;
+}
+
+std::string ParentDirectoryRow()
+{
+    return MakeListingRow("..", "", "");
+}
+
+bool HasParentRow(const std::vector<std::string>& rows)
+{
+    return std::any_of(rows.begin(), rows.end(), [](const std::string& r) { return field(r, 0) == ".."; });
+}
+
+bool IsRemoteRoot(std::string_view path)
+{
+    return path.empty() || path == "/";
+}
+
+std::string JoinRemotePath(std::string_view directory, std::string_view name)
+{
+    std::string out(directory);
+    while (!out.empty() && out.back() == '/')
+        out.pop_back();
+    while (!name.empty() && name.front() == '/')
+        name.remove_prefix(1);
+    return out + "/" + std::string(name);
+}
+
+std::string CollapseSlashes(std::string_view path)
+{
+    std::string out;
+    out.reserve(path.size());
+    for (char c : path)
+        if (c != '/' || out.empty() || out.back() != '/')
+            out += c;
+    return out;
+}
+
 } // namespace plover

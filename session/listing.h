@@ -74,5 +74,21 @@ private:
 [[nodiscard]] std::string ListingDisplayName(std::string_view row);
 // Size column text: the size in decimal, empty for 0.
 [[nodiscard]] std::string ListingSizeText(std::string_view row);
+// The size written ever shorter, for a column too narrow for its digits:
+// the bytes, then whole KB ("5242880k"), whole MB ("5120M"), then GB and
+// TB with one decimal ("5.0G"). Units are of 1024. Empty for 0.
+[[nodiscard]] std::vector<std::string> SizeTextsShortening(int64_t size);
+
+// Remote navigation. The row that takes the user up when the server lists
+// no ".." of its own; a directory row without a date or size.
+[[nodiscard]] std::string ParentDirectoryRow();
+[[nodiscard]] bool HasParentRow(const std::vector<std::string>& rows);
+// The root, or a path not known yet: nothing above it to go to.
+[[nodiscard]] bool IsRemoteRoot(std::string_view path);
+// directory + "/" + name with exactly one "/" between them.
+[[nodiscard]] std::string JoinRemotePath(std::string_view directory, std::string_view name);
+// A typed path with every run of "/" made one (servers may take "//x" for
+// another host's path or refuse it).
+[[nodiscard]] std::string CollapseSlashes(std::string_view path);
 
 } // namespace plover

@@ -44,9 +44,19 @@ std::string MinutesSecondsText(int64_t seconds)
 
 std::string SpeedText(int64_t rateTenths)
 {
+    if (rateTenths >= MegabyteSpeedFrom) {
+        // Tenths of a MB, rounded down like the k/s figure.
+        const int64_t mb = rateTenths / 1024;
+        return std::to_string(mb / 10) + "." + std::to_string(mb % 10) + " MB/s";
+    }
     std::string digits = std::to_string(rateTenths);
     digits.insert(digits.size() - 1, ".");
     return digits + " k/s";
+}
+
+std::string AmountText(int64_t doneBytes, int64_t totalBytes)
+{
+    return std::to_string(kilobytes(doneBytes)) + "k / " + std::to_string(kilobytes(totalBytes)) + "k";
 }
 
 TTransferPanels TTransferProgress::Update(int64_t bytesTransferred, int64_t nowMs) const
@@ -54,7 +64,7 @@ TTransferPanels TTransferProgress::Update(int64_t bytesTransferred, int64_t nowM
     TTransferPanels p;
     const int64_t k = kilobytes(bytesTransferred);
     const int64_t maxKB = kilobytes(m_size);
-    p.Amount = std::to_string(k) + "k / " + std::to_string(maxKB) + "k";
+    p.Amount = AmountText(bytesTransferred, m_size);
     p.BarPosition = ProgressBarPosition(bytesTransferred, m_size);
     const int64_t secs = wholeSeconds(m_startMs, nowMs);
     p.Elapsed = "Time Elapsed: " + MinutesSecondsText(secs);

@@ -22,8 +22,14 @@ inline constexpr int ProgressBarRange = 10000;
 // "m:ss", hours folded into the minutes (3725 s gives "62:05").
 [[nodiscard]] std::string MinutesSecondsText(int64_t seconds);
 // A rate in tenths of a KB per second as "12.3 k/s"; below 1 KB/s there is no
-// leading zero (".5 k/s").
+// leading zero (".5 k/s"). From 10,000 k/s on, in MB per second with one
+// decimal ("129.1 MB/s"), so the text stays short enough for its panel.
 [[nodiscard]] std::string SpeedText(int64_t rateTenths);
+// The rate at which SpeedText turns to MB/s, in tenths of a KB per second.
+inline constexpr int64_t MegabyteSpeedFrom = 100000;
+
+// Panel 1's text: whole KB done and in all, "500k / 1000k".
+[[nodiscard]] std::string AmountText(int64_t doneBytes, int64_t totalBytes);
 
 struct TTransferPanels {
     std::string Amount;                // panel 1: "500k / 1000k"

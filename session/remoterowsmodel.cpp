@@ -4,6 +4,7 @@
 #include "session/listing.h"
 
 #include <QTimer>
+#include <algorithm>
 
 namespace plover {
 
@@ -19,11 +20,45 @@ QVariant TRemoteRowsModel::data(const QModelIndex& index, int role) const
     if (!index.isValid() || index.row() >= m_shown)
         return {};
     const std::string& row = m_rows[static_cast<std::size_t>(index.row())];
-    if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole)
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::AccessibleTextRole:
         return ToQ(ListingDisplayName(row));
-    if (role == Qt::UserRole)
+    case Qt::ToolTipRole:
+        // The whole name, which the column may have cut short.
+        return ToQ(ExtractListingName(row));
+    case Qt::AccessibleDescriptionRole: {
+        // What a sighted user reads from the icon and the other columns.
+        if (IsDirectory(index.row()))
+            return QStringLiteral("Directory");
+        QString text = QStringLiteral("File");
+        const std::string size = ListingSizeText(row);
+        if (!size.empty())
+            text += QStringLiteral(", %1 bytes").arg(ToQ(size));
+        const std::string date = ExtractListingDate(row);
+        if (!date.empty() && date != " ")
+            text += QStringLiteral(", ") + ToQ(date);
+        return text;
+    }
+    case RowTextRole:
         return ToQ(row);
-    return {};
+    case IsDirectoryRole:
+        return IsDirectory(index.row());
+    default:
+        return {};
+    }
+}
+
+void TRemoteRowsModel::SetDirectoryTest(std::function<bool(std::string_view)> isDirectory)
+{
+    m_isDirectory = std::move(isDirectory);
+}
+
+bool TRemoteRowsModel::IsDirectory(int index) const
+{
+    if (!m_isDirectory || index < 0 || index >= static_cast<int>(m_rows.size()))
+        return false;
+    return m_isDirectory(ExtractListingName(m_rows[static_cast<std::size_t>(index)]));
 }
 
 const std::vector<std::string>& TRemoteRowsModel::Rows() const
@@ -47,6 +82,19 @@ void TRemoteRowsModel::Append(std::string row)
         m_flushQueued = true;
         QTimer::singleShot(50, this, [this] { Flush(); });
     }
+}
+
+void TRemoteRowsModel::Insert(int index, std::string row)
+{
+    index = std::clamp(index, 0, static_cast<int>(m_rows.size()));
+    if (index > m_shown) {
+        m_rows.insert(m_rows.begin() + index, std::move(row));
+        return;
+    }
+    beginInsertRows(QModelIndex(), index, index);
+    m_rows.insert(m_rows.begin() + index, std::move(row));
+    ++m_shown;
+    endInsertRows();
 }
 
 void TRemoteRowsModel::Flush()

@@ -6,7 +6,9 @@
 #pragma once
 
 #include <QAbstractListModel>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace plover {
@@ -16,6 +18,11 @@ class TRemoteRowsModel final : public QAbstractListModel {
 public:
     explicit TRemoteRowsModel(QObject* parent = nullptr);
 
+    // data() roles beyond Qt's: the row's text, and whether it names a
+    // directory (as the directory test says).
+    static constexpr int RowTextRole = Qt::UserRole;
+    static constexpr int IsDirectoryRole = Qt::UserRole + 1;
+
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;
 
@@ -23,6 +30,8 @@ public:
     const std::vector<std::string>& Rows() const;
     std::string Row(int index) const;
     void Append(std::string row);
+    // Inserts before index (shown at once; pending rows stay pending).
+    void Insert(int index, std::string row);
     void SetRow(int index, std::string row);
     void Remove(int index);
     void Clear();
@@ -30,11 +39,16 @@ public:
     void SetRows(std::vector<std::string> rows);
     // Shows the rows appended since the last flush.
     void Flush();
+    // Tells directory rows by their name (the session's DirLB); without
+    // one, no row is a directory.
+    void SetDirectoryTest(std::function<bool(std::string_view name)> isDirectory);
+    [[nodiscard]] bool IsDirectory(int index) const;
 
 private:
     std::vector<std::string> m_rows;
     int m_shown = 0; // rows the view knows of
     bool m_flushQueued = false;
+    std::function<bool(std::string_view)> m_isDirectory;
 };
 
 } // namespace plover

@@ -9,7 +9,7 @@ namespace plover {
 
 TRenameForm::TRenameForm(QWidget* parent) : QDialog(parent)
 {
-    BuildNameDialog(*this, "RenameForm", "RenameForm", "File Name:", {"RenameEdit", "OK", "OK", "Cancel", "Cancel"},
+    BuildNameDialog(*this, "RenameForm", "Rename", "File Name:", {"RenameEdit", "OK", "OK", "Cancel", "Cancel"},
                     RenameEdit, OK, Cancel);
 }
 

@@ -456,11 +456,11 @@ TEST_F(FileCommandsTest, MakeDirectoryOnBothSides)
     form->MakeDirectoryButton->click();
     EXPECT_FALSE(fs::exists(ServeRoot + "/never"));
 
-    // Local: the path first, then created and entered.
+    // Local: created and entered.
     answerWith("fresh", mrOk);
     form->ChangeButtonNames(false);
     form->MakeDirectoryPopUp->trigger();
-    EXPECT_EQ(Messages, std::vector<std::string>{Local + "/fresh"});
+    EXPECT_TRUE(Messages.empty()) << "no box before the directory is made: " << Messages.front();
     EXPECT_TRUE(fs::is_directory(Local + "/fresh"));
     EXPECT_EQ(form->DirectoryListBox1->Directory().toStdString(), Local + "/fresh");
 
@@ -468,7 +468,7 @@ TEST_F(FileCommandsTest, MakeDirectoryOnBothSides)
     Messages.clear();
     answerWith("no/such", mrOk);
     form->MakeDirectoryButton->click();
-    EXPECT_EQ(Messages, (std::vector<std::string>{Local + "/fresh/no/such", "Directory creation failed."}));
+    EXPECT_EQ(Messages, std::vector<std::string>{"Directory creation failed."});
     EXPECT_EQ(form->DirectoryListBox1->Directory().toStdString(), Local + "/fresh");
 }
 
@@ -630,7 +630,7 @@ TEST_F(FileCommandsTest, TheDialogsCarryTheirNamesAndCaptions)
 {
     TRenameForm& rename = TSessionShared::RenameForm();
     EXPECT_EQ(&rename, &TSessionShared::RenameForm()) << "one for the whole application";
-    EXPECT_EQ(rename.windowTitle(), "RenameForm");
+    EXPECT_EQ(rename.windowTitle(), "Rename");
     EXPECT_EQ(rename.RenameEdit->objectName(), "RenameEdit");
     EXPECT_EQ(rename.OK->text(), "OK");
     EXPECT_EQ(rename.Cancel->objectName(), "Cancel");

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <gtest/gtest.h>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -304,6 +305,48 @@ TEST(ListingCompareTest, NamesIgnoreAsciiCaseOnly)
     // Bytes compare unsigned: UTF-8 letters after ASCII, and not case-folded.
     EXPECT_EQ(CompareNames("z", "\xc3\xa9"), -1);
     EXPECT_NE(CompareNames("\xc3\x89", "\xc3\xa9"), 0);
+}
+
+TEST(ListingRowTest, SizesShortenUnitByUnit)
+{
+    EXPECT_TRUE(SizeTextsShortening(0).empty());
+    EXPECT_EQ(SizeTextsShortening(5368709120),
+              (std::vector<std::string>{"5368709120", "5242880k", "5120M", "5.0G", "0.0T"}));
+    // Rounded down, never read as more than there is.
+    EXPECT_EQ(SizeTextsShortening(2 * (int64_t(1) << 30) - 1)[3], "1.9G");
+    EXPECT_EQ(SizeTextsShortening(1023)[1], "0k");
+    const int64_t huge = std::numeric_limits<int64_t>::max();
+    EXPECT_EQ(SizeTextsShortening(huge).size(), 5u);
+    EXPECT_EQ(SizeTextsShortening(huge)[0], std::to_string(huge));
+}
+
+TEST(RemoteNavigationTest, PathsAndTheWayUp)
+{
+    struct {
+        const char* Directory;
+        const char* Name;
+        const char* Joined;
+    } const joins[] = {
+        {"/", "sub dir", "/sub dir"},      {"", "x", "/x"},           {"/docs", "inner", "/docs/inner"},
+        {"/docs/", "inner", "/docs/inner"}, {"//", "/x", "/x"},        {"/a b", "c", "/a b/c"},
+    };
+    for (const auto& j : joins)
+        EXPECT_EQ(JoinRemotePath(j.Directory, j.Name), j.Joined) << j.Directory << " + " << j.Name;
+
+    EXPECT_EQ(CollapseSlashes("//docs///inner/"), "/docs/inner/");
+    EXPECT_EQ(CollapseSlashes("docs"), "docs");
+    EXPECT_EQ(CollapseSlashes(""), "");
+
+    EXPECT_TRUE(IsRemoteRoot("/"));
+    EXPECT_TRUE(IsRemoteRoot(""));
+    EXPECT_FALSE(IsRemoteRoot("/docs"));
+
+    const std::string up = ParentDirectoryRow();
+    EXPECT_EQ(ExtractListingName(up), "..");
+    EXPECT_EQ(ListingSizeText(up), "");
+    EXPECT_FALSE(HasParentRow({}));
+    EXPECT_FALSE(HasParentRow({row(".", "", ""), row("..x", "", ""), row("a", "Jan 01", "1")}));
+    EXPECT_TRUE(HasParentRow({row("a", "Jan 01", "1"), up}));
 }
 
 TEST(ListingCompareTest, MonthsDaysAndDates)

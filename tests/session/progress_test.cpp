@@ -31,6 +31,14 @@ TEST(TransferTextTest, TimesSpeedsAndBarScale)
     EXPECT_EQ(SpeedText(123), "12.3 k/s");
     EXPECT_EQ(SpeedText(40), "4.0 k/s");
     EXPECT_EQ(SpeedText(5), ".5 k/s");
+    // From 10,000 k/s on in MB/s, rounded down; the longest k/s text and
+    // the MB/s texts stay about as short.
+    EXPECT_EQ(SpeedText(MegabyteSpeedFrom - 1), "9999.9 k/s");
+    EXPECT_EQ(SpeedText(MegabyteSpeedFrom), "9.7 MB/s");
+    EXPECT_EQ(SpeedText(1321982), "129.0 MB/s");  // 132198.2 k/s
+    EXPECT_EQ(SpeedText(10 * 1024 * 1000), "1000.0 MB/s");
+    EXPECT_EQ(AmountText(512000, 1000 * 1024), "500k / 1000k");
+    EXPECT_EQ(AmountText(-1, 1023), "0k / 0k");
     EXPECT_EQ(ProgressBarPosition(0, 100), 0);
     EXPECT_EQ(ProgressBarPosition(50, 100), ProgressBarRange / 2);
     EXPECT_EQ(ProgressBarPosition(150, 100), ProgressBarRange);
@@ -85,7 +93,7 @@ TEST(TransferProgressTest, FiveGibDownloadKeepsItsFigures)
     const TTransferProgress p = started(5 * GiB);
     const TTransferPanels t = p.Update(4 * GiB, T0 + 100'000);
     EXPECT_EQ(t.Amount, "4194304k / 5242880k");
-    EXPECT_EQ(t.Speed, std::optional<std::string>("41943.0 k/s"));
+    EXPECT_EQ(t.Speed, std::optional<std::string>("40.9 MB/s"));  // 41943.0 k/s
     EXPECT_EQ(t.Left, std::optional<std::string>("Time Left: 0:25"));
     EXPECT_EQ(t.BarPosition, ProgressBarRange * 4 / 5);
 
@@ -179,7 +187,7 @@ TEST(QueueProgressTest, RemovedItemsShrinkTheTotalAndLargeQueuesStay64Bit)
     EXPECT_EQ(t.TotalCopied, "4194304k / 6291456 k");
     EXPECT_EQ(t.CurrentFileStatus, "1048576k / 3145728k");
     EXPECT_EQ(t.Elapsed, "1:20");
-    EXPECT_EQ(t.Speed, std::optional<std::string>("52428.8 k/s"));
+    EXPECT_EQ(t.Speed, std::optional<std::string>("51.2 MB/s"));
     EXPECT_EQ(t.Left, std::optional<std::string>("0:40"));
     EXPECT_EQ(t.QueueBarPosition, ProgressBarRange * 2 / 3);
 }
