@@ -179,9 +179,9 @@ void TFTPSession::Open(const TFTPSiteRecord& site)
         if (!local.empty() && QFileInfo(ToQ(local)).isDir()) {
             fire(OnLocalDirectory, local);
         } else if (!local.empty()) {
-            fire(OnMissingLocalDirectory, local);
             // The user's own folder is where local work goes on, not the root.
             fire(OnLocalDirectory, FromQ(QDir::homePath()));
+            fire(OnMissingLocalDirectory, local);
         }
         ftp.SetTransferMode(tmBinary);
         ftp.SetDataConnectionMode(site.DataConnectionMode());

@@ -99,7 +99,7 @@ public:
 
     // Logs on to the profile's server and lists its remote directory: the
     // socket library, host and port; the local directory when it exists
-    // (OnLocalDirectory), or the home folder after OnMissingLocalDirectory;
+    // (OnLocalDirectory), else the home folder and OnMissingLocalDirectory;
     // binary mode, the profile's data-connection mode,
     // user and password; log-on; the remote directory, or "/" when the
     // server refuses it (OnInvalidDirectory); then the listing. Failures to

@@ -349,9 +349,16 @@ TEST_F(SessionControlTest, AMissingLocalDirectoryIsNamedAndTheHomeFolderShown)
 {
     startServer();
     const std::string missing = Root + "/no such folder";
+    QString shownBehindTheMessage;
+    Dialogs::SetResponder([&](const DialogRequest& r) {
+        Messages.push_back(r.text.toStdString());
+        shownBehindTheMessage = form->DirectoryListBox1->Directory();
+        return int(mrOk);
+    });
     open(test::TestSite(server->Port(), "/", missing));
     ASSERT_EQ(Messages.size(), 1u);
     EXPECT_NE(Messages[0].find(missing), std::string::npos) << Messages[0];
+    EXPECT_EQ(shownBehindTheMessage, QDir::homePath());
     EXPECT_EQ(form->DirectoryListBox1->Directory(), QDir::homePath());
     EXPECT_EQ(form->PanelText(0), "Ready");
     EXPECT_GE(rowOf("a.txt"), 0);
