@@ -231,7 +231,7 @@ TEST_F(DoConnectionTest, LogOnFailureReachesTheCallerAndTheWindowStays)
     EXPECT_THROW(w->DoConnection(site("/", "wrong")), EFTP);
     ASSERT_TRUE(w->LastSession());
     EXPECT_TRUE(w->LastSession()->isVisible());
-    EXPECT_EQ(w->LastSession()->PanelText(0), "Connecting...");
+    EXPECT_EQ(w->LastSession()->PanelText(0), "Not connected");
 
     // From the command line the failure is reported and start-up goes on.
     w->LastSession()->close();
