@@ -4,15 +4,18 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QMimeDatabase>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QUrl>
 
 namespace plover {
 
 namespace {
 
-std::function<void(const std::string&)>& opener()
+std::function<bool(const std::string&)>& opener()
 {
-    static std::function<void(const std::string&)> instance;
+    static std::function<bool(const std::string&)> instance;
     return instance;
 }
 
@@ -22,18 +25,36 @@ std::function<void()>& beeper()
     return instance;
 }
 
-} // namespace
-
-void ShellOpen(const std::string& path)
+// The desktop's launcher starts detached and says yes whatever follows;
+// its own registry says whether any application takes the file's type.
+// Unknown (no registry tool) counts as yes.
+bool desktopHasHandler(const QString& path)
 {
-    if (opener()) {
-        opener()(path);
-        return;
+    const QString tool = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
+    if (tool.isEmpty())
+        return true;
+    const QString type = QMimeDatabase().mimeTypeForFile(path).name();
+    QProcess query;
+    query.start(tool, {QStringLiteral("query"), QStringLiteral("default"), type});
+    if (!query.waitForFinished(3000)) {
+        query.kill();
+        query.waitForFinished(1000);
+        return true;
     }
-    (void)QDesktopServices::openUrl(QUrl::fromLocalFile(ToQ(path)));
+    return query.exitCode() == 0 && !query.readAllStandardOutput().trimmed().isEmpty();
 }
 
-void SetShellOpener(std::function<void(const std::string&)> fn)
+} // namespace
+
+bool ShellOpen(const std::string& path)
+{
+    if (opener())
+        return opener()(path);
+    const QString file = ToQ(path);
+    return desktopHasHandler(file) && QDesktopServices::openUrl(QUrl::fromLocalFile(file));
+}
+
+void SetShellOpener(std::function<bool(const std::string&)> fn)
 {
     opener() = std::move(fn);
 }

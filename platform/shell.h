@@ -8,11 +8,13 @@
 
 namespace plover {
 
-// Hands the local file to the desktop; the result is not checked.
-void ShellOpen(const std::string& path);
+// Hands the local file to the desktop; false when the desktop has nothing
+// to open it with (no launcher, or the platform cannot open documents).
+[[nodiscard]] bool ShellOpen(const std::string& path);
 
-// Tests: every ShellOpen goes to opener instead; an empty one restores the desktop.
-void SetShellOpener(std::function<void(const std::string&)> opener);
+// Tests: every ShellOpen goes to opener instead, which gives the result;
+// an empty one restores the desktop.
+void SetShellOpener(std::function<bool(const std::string&)> opener);
 
 // The desktop's default beep (the end of a transfer).
 void Beep();

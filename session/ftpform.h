@@ -246,6 +246,8 @@ private:
     // unpacked beside it at once or shown; false, once the user has been
     // told, when there is no archive window.
     bool unpackArchive(const std::string& path, bool showWindow);
+    // Opens the file with the desktop, or says that nothing opens it and where it is.
+    void viewFile(const std::string& path);
     // The local side of rename, delete and make directory (ftpformlocal.cpp).
     void renameLocalFiles(TRenameForm& dialog);
     void deleteLocalFiles(const std::function<bool(const std::string&)>& confirmed);

@@ -100,9 +100,20 @@ void TFTPForm::downloadFinished(const TFinishedDownload& download)
     if (download.After == TAfterDownload::Unzip)
         (void)unpackArchive(download.LocalFile, false);
     if (download.After == TAfterDownload::View)
-        ShellOpen(m_siteManager.ViewDirectory() + download.RemoteFile);
+        viewFile(m_siteManager.ViewDirectory() + download.RemoteFile);
     deselectRemoteRow(download.Row);
     FileListBox1->Update();
+}
+
+void TFTPForm::viewFile(const std::string& path)
+{
+    if (ShellOpen(path))
+        return;
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
+    Dialogs::MessageDlg(ToQ("No application on this desktop opens \"" + FileNamePart(path) + "\". The file is in " +
+                            folder + "."),
+                        mtInformation, mbOK);
 }
 
 bool TFTPForm::unpackArchive(const std::string& path, bool showWindow)
@@ -142,7 +153,7 @@ void TFTPForm::OpenButtonClick()
             downloadSelectedRows(TAfterDownload::View);
         } else {
             for (const QString& f : FileListBox1->SelectedFiles())
-                ShellOpen(JoinLocalPath(localDirectory(), FromQ(f)));
+                viewFile(JoinLocalPath(localDirectory(), FromQ(f)));
         }
     });
 }

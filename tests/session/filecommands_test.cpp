@@ -121,7 +121,10 @@ protected:
             return r.kind == DialogRequest::Confirmation || (r.buttons & mbYes) ? Answer(r.text.toStdString())
                                                                                 : int(mrOk);
         });
-        SetShellOpener([this](const std::string& path) { Opened.push_back(path); });
+        SetShellOpener([this](const std::string& path) {
+            Opened.push_back(path);
+            return OpenerAnswers;
+        });
         SetBeeper([this] { ++Beeps; });
         form = new TFTPForm(sites);
         form->show();
@@ -184,6 +187,7 @@ protected:
     std::vector<std::string> Messages;
     std::vector<std::string> Sent;
     std::vector<std::string> Opened;
+    bool OpenerAnswers = true;  // false: the desktop has nothing to open a file with
     int Beeps = 0;
     std::function<int(const std::string&)> Answer = [](const std::string&) { return int(mrYes); };
     std::function<int(QDialog*)> OnModal;
@@ -274,6 +278,23 @@ TEST_F(FileCommandsTest, UploadSendsEachFileInTurnAndAppendsRowsWithABlankDate)
     EXPECT_TRUE(controlsEnabled());
 }
 
+// Without an application for the file a person is told which file it was
+// and where it now is.
+TEST_F(FileCommandsTest, ViewWithoutAnApplicationSaysWhereTheFileIs)
+{
+    serve("data.xyz", "payload\n");
+    logOn();
+    OpenerAnswers = false;
+    Messages.clear();
+    selectRemote({"data.xyz"});
+    form->OpenButton->click();
+    ASSERT_EQ(Opened.size(), 1u);
+    ASSERT_FALSE(Messages.empty());
+    EXPECT_NE(Messages.back().find("\"data.xyz\""), std::string::npos) << Messages.back();
+    EXPECT_NE(Messages.back().find(sites.View), std::string::npos) << Messages.back();
+    EXPECT_EQ(test::ReadFileBytes(sites.View + "data.xyz"), "payload\n");
+}
+
 TEST_F(FileCommandsTest, ViewOpensTheDownloadFromTheViewFolderOnlyOnce)
 {
     serve("readme.txt", "read me\n");
@@ -282,6 +303,7 @@ TEST_F(FileCommandsTest, ViewOpensTheDownloadFromTheViewFolderOnlyOnce)
     SetShellOpener([&](const std::string& path) {
         Opened.push_back(path);
         openedText = test::ReadFileBytes(path);
+        return true;
     });
     selectRemote({"readme.txt"});
     ASSERT_EQ(form->OpenButton->text(), "<- View");
